@@ -1,0 +1,51 @@
+# Front door for newcomers and CI. Everything goes through CMake presets;
+# these targets only chain the steps.
+JOBS ?= $(shell nproc)
+CTEST_FLAGS ?= --output-on-failure -j $(JOBS)
+
+.PHONY: all deps build test test-default test-asan test-tsan fuzz demo gui bench clean
+
+all: build
+
+deps:
+	@./scripts/install-deps.sh
+
+build: deps
+	@cmake --preset default >/dev/null
+	@cmake --build --preset default -j $(JOBS)
+
+release: deps
+	@cmake --preset release >/dev/null
+	@cmake --build --preset release -j $(JOBS)
+
+test-default: build
+	@cd build/default && QT_QPA_PLATFORM=offscreen ctest $(CTEST_FLAGS)
+
+test-asan: deps
+	@cmake --preset asan >/dev/null
+	@cmake --build --preset asan -j $(JOBS)
+	@cd build/asan && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1 ctest $(CTEST_FLAGS)
+
+test-tsan: deps
+	@cmake --preset tsan >/dev/null
+	@cmake --build --preset tsan -j $(JOBS)
+	@cd build/tsan && TSAN_OPTIONS=halt_on_error=1 ctest $(CTEST_FLAGS) -L threaded
+
+fuzz: deps
+	@if [ -f fuzz/run.sh ]; then ./fuzz/run.sh; fi
+
+# Everything CI runs: the suite, the suite again under ASan+UBSan, the
+# threaded tests under TSan, and a short bounded fuzz run.
+test: test-default test-asan test-tsan fuzz
+
+demo: release
+	@./scripts/demo.sh build/release
+
+gui: build
+	@./scripts/gui.sh build/default
+
+bench: release
+	@build/release/bench/emberline_bench
+
+clean:
+	rm -rf build

@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Emberline builds and tests with. Idempotent and
+# quiet: when everything is present it prints nothing and touches nothing.
+set -euo pipefail
+
+packages=(
+  build-essential cmake g++ make pkg-config
+  libgtest-dev libgmock-dev libbenchmark-dev
+  libcli11-dev nlohmann-json3-dev
+  qt6-base-dev qt6-base-dev-tools
+  xvfb xauth fonts-wqy-microhei
+  clang libclang-rt-14-dev
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,98 @@
+#pragma once
+
+// The serial-flash library: the nine public operations through which the
+// application reaches the DSP's registers, its memory and, through its SPI
+// port, the serial flash. One object per camera; it holds everything the
+// library keeps between calls, so several cameras can be driven at once from
+// different threads, each through its own object. Not thread-safe itself.
+
+#include <array>
+#include <cstdint>
+#include <span>
+
+#include "core/serialflash/catalogue.h"
+
+namespace emberline::device {
+class SfBackend;
+class Clock;
+}  // namespace emberline::device
+
+namespace emberline::serialflash {
+
+// SfInit results.
+inline constexpr int kInitOk = 2;
+inline constexpr int kInitNoDevice = -1;        // "No Device!"
+inline constexpr int kInitUnknownBackend = -2;  // "Unknown Backend!"
+inline constexpr int kInitFailed = 0;           // "Camera init failed!"
+
+// SPI port registers of the DSP.
+inline constexpr std::uint16_t kRegPortOwner = 0x1080;
+inline constexpr std::uint16_t kRegTransferStart = 0x1081;
+inline constexpr std::uint16_t kRegTxByte = 0x1082;
+inline constexpr std::uint16_t kRegRxByte = 0x1083;
+inline constexpr std::uint16_t kRegTransferDone = 0x1084;
+inline constexpr std::uint16_t kRegChipSelect = 0x1091;
+
+inline constexpr int kMaxDevices = 24;
+inline constexpr int kTransferDonePolls = 1000;
+inline constexpr int kFlashReadyPolls = 10000;
+
+class SerialFlash {
+ public:
+  // `backend` is the table SfInit installs; `clock` does the 1 ms poll sleeps.
+  SerialFlash(device::SfBackend& backend, device::Clock& clock);
+
+  // --- the nine public operations (device index 0) ---
+  int SfInit();
+  bool SfClose();
+  bool SfWriteRegister(std::uint16_t reg, std::uint8_t value);
+  bool SfReadRegister(std::uint16_t reg, std::uint8_t& value);
+  bool SfTransferMemory(std::uint8_t space, std::uint16_t address, std::span<std::uint8_t> buffer);
+  bool SfProbeDeviceKind(std::uint8_t* buffer);
+  void SfWaitTransferDone();
+  void SfWaitFlashReady();
+  bool SfSetWriteProtect(int mode, std::uint16_t& restore_register, std::uint8_t& value);
+
+  // --- internal operations, public for the workflows' reports and for tests ---
+  // -1 when the device is not open, else the FlashType found (0 = none).
+  int SfDetectFlash(int index = 0);
+  // Identification read: opcode, dummy bytes, 2 or 3 bytes into detection().id.
+  void SfReadFlashId(std::uint8_t opcode, int dummies, int count);
+
+  const DetectionResult& detection() const { return detection_; }
+  bool isOpen(int index = 0) const;
+  int deviceKind(int index = 0) const;
+  std::uint32_t transferChunk() const { return transfer_chunk_; }
+
+ private:
+  struct DeviceState {
+    bool active = false;
+    int kind = 0;
+    std::array<std::uint8_t, 8> probe_slot{};
+  };
+
+  bool guard(int index) const;
+  bool writeRegister(int index, std::uint16_t reg, std::uint8_t value);
+  bool readRegister(int index, std::uint16_t reg, std::uint8_t& value);
+  bool readInfoByte(int index, std::uint8_t& value);
+  bool probe(int index, std::uint8_t* buffer);
+  void waitTransferDone(int index);
+  void waitFlashReady(int index);
+  // SPI byte-level steps (results ignored, as the sequences do).
+  void sendByte(int index, std::uint8_t byte);
+  std::uint8_t receiveByte(int index);
+  void select(int index);
+  void release(int index);
+  void takePort(int index);
+  void givePort(int index);
+  bool setWriteProtect(int index, int mode, std::uint16_t& restore_register, std::uint8_t& value);
+
+  device::SfBackend& backend_;
+  device::Clock& clock_;
+  device::SfBackend* table_ = nullptr;  // filled by SfInit
+  std::array<DeviceState, kMaxDevices> devices_{};
+  std::uint32_t transfer_chunk_ = 8;
+  DetectionResult detection_{};
+};
+
+}  // namespace emberline::serialflash

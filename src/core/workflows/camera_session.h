@@ -1,0 +1,109 @@
+#pragma once
+
+// One camera as the dialog and the command line drive it: the state the
+// workflows share (image buffer, chip id, bank flag, flash type code, the
+// dialog's channel, the library and its backend) and the workflows
+// themselves. One object per camera; several sessions on different cameras
+// may run on different threads at once. A session runs one operation at a
+// time (callers serialise; the app controller enforces it for the dialog).
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "core/device/backend.h"
+#include "core/device/clock.h"
+#include "core/device/discovery.h"
+#include "core/device/protocol.h"
+#include "core/serialflash/serial_flash.h"
+#include "core/workflows/ui_port.h"
+
+namespace emberline::workflows {
+
+inline constexpr std::size_t kImageSize = 0x20000;
+
+enum class LoadResult { Loaded, CannotOpen, WrongSize };
+
+// Beyond the dialog's burn, for stations.
+struct BurnOptions {
+  bool verify_full = false;  // read back every programmed block, report the first differing offset
+};
+
+struct BurnReport {
+  std::uint64_t blocks_written = 0;
+  std::uint64_t blocks_skipped = 0;
+  std::optional<std::uint32_t> first_difference;  // set when verification failed at this offset
+  std::string failure;  // the message shown for the failure, empty on success
+};
+
+struct VerifyReport {
+  bool matches = false;
+  std::optional<std::uint32_t> first_difference;
+  std::string failure;  // a device failure, empty when the comparison ran
+};
+
+class CameraSession {
+ public:
+  CameraSession(device::DeviceList& devices, UiPort& ui,
+                device::Clock& clock = device::systemClock());
+  ~CameraSession();
+  CameraSession(const CameraSession&) = delete;
+  CameraSession& operator=(const CameraSession&) = delete;
+
+  // Binds the dialog's channel (0 = found).
+  int DiscoverCamera();
+  // Reads the chip id through the dialog's channel; stores it on success.
+  bool ReadChipId(std::uint8_t& chip_id);
+
+  // Source image: size check, all-or-nothing replacement of the image buffer,
+  // messages and status through the port.
+  LoadResult LoadSourceImage(const std::filesystem::path& path);
+
+  // Workflows: 1 success, 0 failure (each failure already shown as a message).
+  int BurnRom(const BurnOptions& options = {}, BurnReport* report = nullptr);
+  int EraseFlash();
+  // Exports into `file` or, when empty, the version-derived name (or the
+  // default name) in the current directory. 0 when the file could not be
+  // written or a block could not be read; an existing file is never left
+  // half-written.
+  int ExportRom(const std::filesystem::path& file = {}, std::filesystem::path* written = nullptr);
+  int DisableFlashWriteProtect();
+  int EnableFlashWriteProtect();
+  void DetectSFType();
+  void WriteSFTypeAndEraseChip(std::span<const std::uint8_t, 8> rom_id);
+  bool BuildExportFileName(std::string& name);
+  // The four-line version text of the F/W Version command (CR LF between
+  // lines); nullopt when the library could not be opened ("Camera Init Failed!").
+  std::optional<std::string> FirmwareVersionText();
+  // Compares the camera's flash with `image` without writing.
+  VerifyReport VerifyImage(std::span<const std::uint8_t> image);
+
+  // --- state ---
+  std::span<const std::uint8_t> image() const { return image_; }
+  std::uint8_t chipId() const { return chip_id_; }
+  int highBankFlag() const { return high_bank_flag_; }
+  std::uint8_t sfType() const { return sf_type_; }
+  device::ExtensionUnitChannel& channel() { return channel_; }
+  serialflash::SerialFlash& library() { return library_; }
+  device::ExtensionUnitBackend& backend() { return backend_; }
+  UiPort& ui() { return ui_; }
+
+ private:
+  device::DeviceList& devices_;
+  UiPort& ui_;
+  device::Clock& clock_;
+  device::ExtensionUnitChannel channel_;
+  device::ExtensionUnitBackend backend_;
+  serialflash::SerialFlash library_;
+  std::vector<std::uint8_t> image_ = std::vector<std::uint8_t>(kImageSize, 0xFF);
+  std::uint8_t chip_id_ = 0;
+  int high_bank_flag_ = 0;
+  std::uint8_t sf_type_ = 0;
+};
+
+}  // namespace emberline::workflows

@@ -1,0 +1,1 @@
+// Placeholder so the library configures before its sources land; removed then.

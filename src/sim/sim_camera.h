@@ -1,0 +1,140 @@
+#pragma once
+
+// A simulated camera of the family: a DSP with its registers, memory spaces 7
+// and 9, its SPI port wired to a SPI NOR flash model, and the vendor extension
+// unit in front of it. It implements the transport seam, so everything above
+// the transports runs on it unchanged; it records every request and fails on
+// demand.
+//
+// How the simulated DSP tells its two selector-3 paths apart: the library's
+// 12-byte form reaches DSP memory (spaces 6 and 7), the dialog's 11-byte form
+// reaches the serial flash through the DSP's block path.
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <set>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "core/device/transport.h"
+
+namespace emberline::sim {
+
+// Everything that makes one simulated camera what it is. Persisted by save().
+struct SimSettings {
+  std::uint8_t chip_id = 0x33;       // register 0x101F
+  int device_kind = 23;              // 23: answers the space-9 probe reads; 0: refuses them
+  std::uint8_t mode_byte = 0;        // DeviceInfoRecord byte 2
+  std::uint8_t reg_3c5 = 0;          // register 0x3C5 (3 = one byte per request)
+  std::uint8_t wp_config = 0;        // write-protect configuration byte in memory space 7
+  std::array<std::uint8_t, 3> flash_id{0xC2, 0x20, 0x11};  // selects the flash part model
+  bool flash_id_continuation = false;  // 0x9F answers 0x7F before the maker code
+  std::uint32_t flash_size = 0x20000;  // a smaller part wraps offsets
+  std::uint32_t busy_polls_after_erase = 3;  // status polls that still read busy
+  std::string tag = "QR5XA";         // RomTag, 5 characters
+  std::string field1 = "2026-12-06"; // version fields, 10 characters each
+  std::string field2 = "EM-1234567";
+  std::string field3 = "2612061200";
+  std::uint32_t node_id = 4;         // extension-unit id
+  bool node_findable = true;         // false: the platform's unit search finds nothing
+  std::string name = "Emberline Simulated Camera";
+  std::chrono::microseconds latency{0};  // added to every request (models USB timing)
+};
+
+// One request as the camera saw it.
+struct TrafficRecord {
+  enum class Kind : std::uint8_t { Control, DriverSetA, DriverSetB };
+  Kind kind = Kind::Control;
+  std::uint32_t selector = 0;
+  device::XuOp op = device::XuOp::Set;
+  std::uint32_t node_id = 0;
+  std::vector<std::uint8_t> payload;  // Set: as sent. Get: as returned (as sent when it failed)
+  int result = 0;                     // 0 or -errno
+};
+
+// Failures on demand. Request numbers count every request (control and driver
+// property) from the moment the plan is installed, starting at 1.
+struct FaultPlan {
+  std::optional<std::uint64_t> fail_request;  // exactly this request fails
+  std::set<std::uint32_t> fail_selectors;     // every request of these selectors fails
+  std::set<std::uint16_t> fail_registers;     // selector-1 requests addressing these fail
+  std::optional<std::uint64_t> vanish_after;  // after this many requests everything fails (-ENODEV)
+  bool flash_never_ready = false;             // status register keeps its busy bit
+  bool transfer_never_done = false;           // 0x1084 never reads 1
+  // Chip-id fallback: which driver property sets answer (with the chip id).
+  bool driver_set_a = false;
+  bool driver_set_b = false;
+  int error = -EIO;  // errno used for injected failures (vanishing uses -ENODEV)
+};
+
+class SimCamera : public std::enable_shared_from_this<SimCamera> {
+ public:
+  explicit SimCamera(SimSettings settings = {});
+  ~SimCamera();
+  SimCamera(const SimCamera&) = delete;
+  SimCamera& operator=(const SimCamera&) = delete;
+
+  const SimSettings& settings() const;
+
+  // A new handle on this camera, as a platform's open() would give. Handles
+  // share the camera's state; requests are serialised by the camera.
+  std::shared_ptr<device::CaptureDevice> open();
+
+  // --- state, for tests and the command line (all thread-safe) ---
+  std::vector<std::uint8_t> flash() const;  // flash_size bytes
+  void setFlash(std::span<const std::uint8_t> content);
+  std::uint8_t flashStatus() const;  // the part's status register
+  void setFlashStatus(std::uint8_t status);
+  std::uint8_t reg(std::uint16_t address) const;
+  void setReg(std::uint16_t address, std::uint8_t value);
+  std::uint8_t memory(std::uint8_t space, std::uint32_t address) const;  // space 7 or 9
+  void setMemory(std::uint8_t space, std::uint32_t address, std::span<const std::uint8_t> bytes);
+
+  std::vector<TrafficRecord> traffic() const;
+  void clearTraffic();
+  void setFaults(const FaultPlan& plan);
+  std::uint64_t requestCount() const;
+
+  // --- persistence: settings, registers, memories, flash and status ---
+  // Written atomically (temporary file beside it, then rename). 0 or -errno.
+  int save(const std::filesystem::path& path) const;
+  // nullptr and a message naming the file and what is wrong when it cannot be
+  // read or is damaged.
+  static std::shared_ptr<SimCamera> load(const std::filesystem::path& path, std::string* error);
+
+  struct State;  // the DSP and flash model, defined in the implementation
+
+ private:
+  std::unique_ptr<State> state_;
+};
+
+// A device list of simulated devices, in the order added.
+class SimDeviceList final : public device::DeviceList {
+ public:
+  void add(std::shared_ptr<SimCamera> camera);
+  // An ordinary webcam: listed and opened, no vendor extension unit (its unit
+  // search finds nothing and every control request fails with -ENOENT).
+  void addWebcam(std::string name);
+  // Listed, but it cannot be opened.
+  void addUnopenable(std::string name);
+  // A camera whose display name or device path cannot be read.
+  void addWithoutName(std::shared_ptr<SimCamera> camera);
+  void addWithoutPath(std::shared_ptr<SimCamera> camera);
+  // Make enumerate() itself fail with `error` (0 restores it).
+  void setEnumerateError(int error);
+
+  int enumerate(std::vector<device::DeviceEntry>& out) override;
+  std::shared_ptr<device::CaptureDevice> open(const device::DeviceEntry& entry, int* error) override;
+
+ private:
+  struct Slot;
+  std::vector<std::shared_ptr<Slot>> slots_;
+  int enumerate_error_ = 0;
+};
+
+}  // namespace emberline::sim
