@@ -14,6 +14,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/device/backend.h"
@@ -55,8 +56,10 @@ class CameraSession {
   CameraSession(const CameraSession&) = delete;
   CameraSession& operator=(const CameraSession&) = delete;
 
-  // Binds the dialog's channel (0 = found).
+  // Binds the dialog's channel (0 = found). Discovery's two fixed lines go to
+  // standard output unless redirected (a face printing JSON keeps stdout clean).
   int DiscoverCamera();
+  void setDiscoveryOutput(device::DiscoveryOutput out) { discovery_output_ = std::move(out); }
   // Reads the chip id through the dialog's channel; stores it on success.
   bool ReadChipId(std::uint8_t& chip_id);
 
@@ -97,6 +100,7 @@ class CameraSession {
   device::DeviceList& devices_;
   UiPort& ui_;
   device::Clock& clock_;
+  device::DiscoveryOutput discovery_output_;
   device::ExtensionUnitChannel channel_;
   device::ExtensionUnitBackend backend_;
   serialflash::SerialFlash library_;
