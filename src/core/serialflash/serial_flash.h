@@ -48,6 +48,8 @@ class SerialFlash {
   bool SfWriteRegister(std::uint16_t reg, std::uint8_t value);
   bool SfReadRegister(std::uint16_t reg, std::uint8_t& value);
   bool SfTransferMemory(std::uint8_t space, std::uint16_t address, std::span<std::uint8_t> buffer);
+  // On success `buffer` (8 bytes) receives what the last probe read returned
+  // (address 0xC7F8); on failure it is left untouched.
   bool SfProbeDeviceKind(std::uint8_t* buffer);
   void SfWaitTransferDone();
   void SfWaitFlashReady();
@@ -71,21 +73,32 @@ class SerialFlash {
     std::array<std::uint8_t, 8> probe_slot{};
   };
 
+  // True when `index` names an open device; every device operation starts here.
   bool guard(int index) const;
   bool writeRegister(int index, std::uint16_t reg, std::uint8_t value);
   bool readRegister(int index, std::uint16_t reg, std::uint8_t& value);
   bool readInfoByte(int index, std::uint8_t& value);
+  bool transferMemory(int index, std::uint8_t space, std::uint16_t address,
+                      std::span<std::uint8_t> buffer, std::uint32_t chunk);
+  // Reads `reg` (0 when the read fails), sets `set`, clears `clear`, writes it back.
+  void modifyRegister(int index, std::uint16_t reg, std::uint8_t set, std::uint8_t clear);
   bool probe(int index, std::uint8_t* buffer);
   void waitTransferDone(int index);
   void waitFlashReady(int index);
-  // SPI byte-level steps (results ignored, as the sequences do).
+  // SPI byte-level steps (results ignored, as the sequences do). A receive
+  // whose register read fails yields 0xFF, like an erased, idle-high bus.
   void sendByte(int index, std::uint8_t byte);
   std::uint8_t receiveByte(int index);
   void select(int index);
   void release(int index);
   void takePort(int index);
   void givePort(int index);
+  void readFlashId(int index, std::uint8_t opcode, int dummies, int count);
   bool setWriteProtect(int index, int mode, std::uint16_t& restore_register, std::uint8_t& value);
+  void liftWriteProtect(int index, std::uint8_t flash_type, bool bypass_status,
+                        std::uint16_t& restore_register, std::uint8_t& value);
+  void restoreWriteProtect(int index, bool bypass_status, std::uint16_t restore_register,
+                           std::uint8_t value);
 
   device::SfBackend& backend_;
   device::Clock& clock_;
