@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "core/serialflash/catalogue.h"
+
+#include <gtest/gtest.h>
 
 namespace emberline::serialflash {
 namespace {
@@ -58,14 +58,15 @@ TEST_P(CatalogueLookup, FindsFirstMatch) {
 
 INSTANTIATE_TEST_SUITE_P(
     Examples, CatalogueLookup,
-    ::testing::Values(LookupCase{{0xC2, 0x20, 0x11}, 1, 1, 1}, LookupCase{{0xC2, 0x22, 0x10}, 4, 1, 1},
-                      LookupCase{{0xBF, 0x48, 0x00}, 8, 3, 4}, LookupCase{{0xBF, 0x48, 0xFF}, 8, 3, 4},
-                      LookupCase{{0x9D, 0x7B, 0xFF}, 7, 8, 3}, LookupCase{{0x9D, 0x7B, 0x33}, 7, 8, 3},
-                      LookupCase{{0xEF, 0x30, 0x10}, 11, 7, 1}, LookupCase{{0xEF, 0x30, 0x11}, 0, 0, 0},
-                      LookupCase{{0x37, 0x30, 0x10}, 12, 10, 5}, LookupCase{{0x00, 0x00, 0x00}, 0, 0, 0},
-                      LookupCase{{0xFF, 0xFF, 0xFF}, 0, 0, 0},
-                      // A two-byte id (third 0xFF) reaches only the wildcard entries.
-                      LookupCase{{0xC2, 0x20, 0xFF}, 0, 0, 0}));
+    ::testing::Values(
+        LookupCase{{0xC2, 0x20, 0x11}, 1, 1, 1}, LookupCase{{0xC2, 0x22, 0x10}, 4, 1, 1},
+        LookupCase{{0xBF, 0x48, 0x00}, 8, 3, 4}, LookupCase{{0xBF, 0x48, 0xFF}, 8, 3, 4},
+        LookupCase{{0x9D, 0x7B, 0xFF}, 7, 8, 3}, LookupCase{{0x9D, 0x7B, 0x33}, 7, 8, 3},
+        LookupCase{{0xEF, 0x30, 0x10}, 11, 7, 1}, LookupCase{{0xEF, 0x30, 0x11}, 0, 0, 0},
+        LookupCase{{0x37, 0x30, 0x10}, 12, 10, 5}, LookupCase{{0x00, 0x00, 0x00}, 0, 0, 0},
+        LookupCase{{0xFF, 0xFF, 0xFF}, 0, 0, 0},
+        // A two-byte id (third 0xFF) reaches only the wildcard entries.
+        LookupCase{{0xC2, 0x20, 0xFF}, 0, 0, 0}));
 
 TEST(CatalogueLookupState, FailedLookupOverwritesEarlierMatch) {
   DetectionResult result;

@@ -53,8 +53,8 @@ bool SerialFlash::transferMemory(int index, std::uint8_t space, std::uint16_t ad
 
 void SerialFlash::modifyRegister(int index, std::uint16_t reg, std::uint8_t set,
                                  std::uint8_t clear) {
-  std::uint8_t value = 0;
-  if (!readRegister(index, reg, value)) value = 0;
+  std::uint8_t value = 0;  // stays 0 when the read fails
+  readRegister(index, reg, value);
   writeRegister(index, reg, static_cast<std::uint8_t>((value | set) & ~clear));
 }
 

@@ -25,9 +25,12 @@ constexpr std::uint32_t kDefaultChunk = 8;
 
 int initResultForOpenCode(int open_code) {
   switch (open_code) {
-    case device::kOpenNoDevices: return kInitNoDevice;
-    case device::kOpenNothingBound: return kInitUnknownBackend;
-    default: return kInitFailed;  // bound, but its device path could not be read
+    case device::kOpenNoDevices:
+      return kInitNoDevice;
+    case device::kOpenNothingBound:
+      return kInitUnknownBackend;
+    default:
+      return kInitFailed;  // bound, but its device path could not be read
   }
 }
 

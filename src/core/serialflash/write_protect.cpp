@@ -12,7 +12,8 @@ namespace {
 
 constexpr std::uint16_t kNoRestoreRegister = 0xFFFF;
 
-// DSP registers the DSP uses when it drives the flash itself.
+// The DSP's own SPI command registers: its write-enable and program opcodes
+// and four setup bytes.
 constexpr std::uint16_t kRegWriteEnableOpcode = 0x5F3;
 constexpr std::uint16_t kRegProgramOpcode = 0x5F5;
 constexpr std::uint16_t kRegCommandSetup[] = {0x5F8, 0x5F9, 0x5FA, 0x5FB};
@@ -39,9 +40,9 @@ constexpr std::uint8_t kBypassModeByte = 2;
 
 // What a WriteProtectConfig byte asks for.
 struct PinPlan {
-  std::uint8_t action;      // 0 = no pin; 1 = drive low (level = ~mask); else level = mask
-  std::uint8_t mask;        // 1 << pin number
-  bool catalogue_opcodes;   // load the matched part's opcodes rather than the defaults
+  std::uint8_t action;     // 0 = no pin; 1 = drive low (level = ~mask); else level = mask
+  std::uint8_t mask;       // 1 << pin number
+  bool catalogue_opcodes;  // load the matched part's opcodes rather than the defaults
 };
 
 PinPlan decodeConfig(std::uint8_t config) {
@@ -89,11 +90,11 @@ void SerialFlash::liftWriteProtect(int index, std::uint8_t flash_type, bool bypa
   value = plan.action;
 
   if (deviceKindFlags(deviceKind(index)).load_spi_commands) {
-    const FlashCommandSet& set = kFlashCommandSets[detection_.command_set < kFlashCommandSetCount
-                                                       ? detection_.command_set
-                                                       : 0];
+    const FlashCommandSet& set =
+        kFlashCommandSets[detection_.command_set < kFlashCommandSetCount ? detection_.command_set
+                                                                         : 0];
     const std::uint8_t write_enable = plan.catalogue_opcodes ? set.write_enable : kOpWriteEnable;
-    const std::uint8_t program = plan.catalogue_opcodes  ? set.program
+    const std::uint8_t program = plan.catalogue_opcodes        ? set.program
                                  : flash_type == kSstFlashType ? kOpProgramSst
                                                                : kOpProgram;
     writeRegister(index, kRegWriteEnableOpcode, write_enable);
@@ -136,8 +137,8 @@ void SerialFlash::liftWriteProtect(int index, std::uint8_t flash_type, bool bypa
   modifyRegister(index, kRegLiftFlagB, 0x01, 0);
 }
 
-void SerialFlash::restoreWriteProtect(int index, bool bypass_status,
-                                      std::uint16_t restore_register, std::uint8_t value) {
+void SerialFlash::restoreWriteProtect(int index, bool bypass_status, std::uint16_t restore_register,
+                                      std::uint8_t value) {
   if (restore_register != kNoRestoreRegister) {
     writeRegister(index, restore_register, static_cast<std::uint8_t>(~value));
   }
