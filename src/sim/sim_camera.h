@@ -53,19 +53,19 @@ struct TrafficRecord {
   std::uint32_t selector = 0;
   device::XuOp op = device::XuOp::Set;
   std::uint32_t node_id = 0;
-  std::vector<std::uint8_t> payload;  // Set: as sent. Get: as returned (as sent when it failed)
-  int result = 0;                     // 0 or -errno
+  std::vector<std::uint8_t> payload{};  // Set: as sent. Get: as returned (as sent when it failed)
+  int result = 0;                       // 0 or -errno
 };
 
 // Failures on demand. Request numbers count every request (control and driver
 // property) from the moment the plan is installed, starting at 1.
 struct FaultPlan {
-  std::optional<std::uint64_t> fail_request;  // exactly this request fails
-  std::set<std::uint32_t> fail_selectors;     // every request of these selectors fails
-  std::set<std::uint16_t> fail_registers;     // selector-1 requests addressing these fail
-  std::optional<std::uint64_t> vanish_after;  // after this many requests everything fails (-ENODEV)
-  bool flash_never_ready = false;             // status register keeps its busy bit
-  bool transfer_never_done = false;           // 0x1084 never reads 1
+  std::optional<std::uint64_t> fail_request{};  // exactly this request fails
+  std::set<std::uint32_t> fail_selectors{};     // every request of these selectors fails
+  std::set<std::uint16_t> fail_registers{};     // selector-1 requests addressing these fail
+  std::optional<std::uint64_t> vanish_after{};  // after this many requests everything fails (-ENODEV)
+  bool flash_never_ready = false;               // status register keeps its busy bit
+  bool transfer_never_done = false;             // 0x1084 never reads 1
   // Chip-id fallback: which driver property sets answer (with the chip id).
   bool driver_set_a = false;
   bool driver_set_b = false;
@@ -97,8 +97,15 @@ class SimCamera : public std::enable_shared_from_this<SimCamera> {
 
   std::vector<TrafficRecord> traffic() const;
   void clearTraffic();
+  // Off: requests are no longer recorded (benchmarks); on by default.
+  void setTrafficLog(bool enabled);
+  // Installing a plan restarts its request numbering and brings back a
+  // camera that had vanished.
   void setFaults(const FaultPlan& plan);
+  // Requests seen since the camera was made (never reset).
   std::uint64_t requestCount() const;
+  // False once the fault plan made the camera vanish (as if unplugged).
+  bool present() const;
 
   // --- persistence: settings, registers, memories, flash and status ---
   // Written atomically (temporary file beside it, then rename). 0 or -errno.
@@ -113,10 +120,23 @@ class SimCamera : public std::enable_shared_from_this<SimCamera> {
   std::unique_ptr<State> state_;
 };
 
+// One flash part the simulator models, chosen by SimSettings::flash_id. Ids
+// that match none of them get a generic JEDEC part answering that id.
+struct SimFlashPartInfo {
+  std::array<std::uint8_t, 3> id{};
+  bool any_third = false;  // the part is chosen by the first two bytes alone
+  std::string description;
+};
+std::vector<SimFlashPartInfo> simulatedFlashParts();
+
 // A device list of simulated devices, in the order added.
+// Not thread-safe: one list per user; the cameras in it are.
 class SimDeviceList final : public device::DeviceList {
  public:
   void add(std::shared_ptr<SimCamera> camera);
+  // The same, listed under `path` (e.g. the camera's state file) instead of
+  // "sim://<n>".
+  void add(std::shared_ptr<SimCamera> camera, std::string path);
   // An ordinary webcam: listed and opened, no vendor extension unit (its unit
   // search finds nothing and every control request fails with -ENOENT).
   void addWebcam(std::string name);

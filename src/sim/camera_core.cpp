@@ -1,0 +1,92 @@
+#include "sim/camera_core.h"
+
+#include <algorithm>
+#include <cerrno>
+
+#include "core/device/guid.h"
+#include "core/device/protocol.h"
+#include "sim/flash_parts.h"
+#include "sim/precise_wait.h"
+
+namespace emberline::sim {
+
+SimSettings normalizedSettings(SimSettings settings) {
+  if (settings.flash_size == 0) settings.flash_size = 0x20000;
+  settings.flash_size = std::min(settings.flash_size, kMaxFlashSize);
+  return settings;
+}
+
+CameraCore::CameraCore(const SimSettings& requested)
+    : settings(normalizedSettings(requested)),
+      flash(simFlashPartFor(settings.flash_id), settings.flash_id, settings.flash_id_continuation,
+            settings.flash_size, settings.busy_polls_after_erase),
+      dsp(settings, flash),
+      unit(settings, dsp) {}
+
+std::optional<std::uint32_t> CameraCore::findNode(const device::Guid& property_set) const {
+  std::lock_guard lock(mutex);
+  if (faults.vanished() || !settings.node_findable) return std::nullopt;
+  if (property_set != device::kExtensionUnitPropertySet) return std::nullopt;
+  return settings.node_id;
+}
+
+int CameraCore::control(const device::ControlRequest& request) {
+  std::lock_guard lock(mutex);
+  ++requests;
+  waitPrecisely(settings.latency);
+  const device::XuOp op = request.op();
+  int result = faults.admit();
+  const bool reaches_unit = request.property_set == device::kExtensionUnitPropertySet &&
+                            request.node_id == settings.node_id;
+  if (result == 0 && !reaches_unit) result = -ENOENT;
+  if (result == 0 && (request.flags & device::kKsPropertyTypeSetSupport)) {
+    // A support query on the unit's node: it is there.
+  } else if (result == 0) {
+    std::optional<std::uint16_t> register_address;
+    if (request.selector == device::XU_SEL_REGISTER) {
+      register_address = unit.registerAddressed(op, request.payload);
+    }
+    result = faults.inspect(request.selector, register_address);
+    if (result == 0) result = unit.control(request.selector, op, request.payload);
+  }
+  log(TrafficRecord::Kind::Control, request.selector, op, request.node_id, request.payload, result);
+  return result;
+}
+
+// Property sets other than the two driver sets never reach the camera: the
+// platform refuses them, so they are neither numbered nor logged.
+int CameraCore::driverProperty(const device::Guid& property_set, device::XuOp op,
+                               std::span<std::uint8_t, 40> record) {
+  TrafficRecord::Kind kind{};
+  if (property_set == device::kDriverPropertySetA) {
+    kind = TrafficRecord::Kind::DriverSetA;
+  } else if (property_set == device::kDriverPropertySetB) {
+    kind = TrafficRecord::Kind::DriverSetB;
+  } else {
+    return -ENOTSUP;
+  }
+  std::lock_guard lock(mutex);
+  ++requests;
+  waitPrecisely(settings.latency);
+  int result = faults.admit();
+  const bool answers = kind == TrafficRecord::Kind::DriverSetA ? faults.plan().driver_set_a
+                                                               : faults.plan().driver_set_b;
+  if (result == 0 && !answers) result = -ENOTSUP;
+  if (result == 0) result = unit.driverRecord(op, record);
+  log(kind, 0, op, 0, record, result);
+  return result;
+}
+
+void CameraCore::installFaults(const FaultPlan& plan) {
+  faults.install(plan);
+  flash.setNeverReady(plan.flash_never_ready);
+  dsp.setTransferNeverDone(plan.transfer_never_done);
+}
+
+void CameraCore::log(TrafficRecord::Kind kind, std::uint32_t selector, device::XuOp op,
+                     std::uint32_t node_id, std::span<const std::uint8_t> payload, int result) {
+  if (!traffic_log) return;
+  traffic.push_back({kind, selector, op, node_id, {payload.begin(), payload.end()}, result});
+}
+
+}  // namespace emberline::sim

@@ -1,0 +1,183 @@
+#include "sim/extension_unit.h"
+
+#include <algorithm>
+#include <cerrno>
+
+#include "core/device/protocol.h"
+#include "sim/dsp.h"
+#include "sim/sim_camera.h"
+
+namespace emberline::sim {
+
+namespace {
+constexpr std::uint8_t kReadMarker = 0xFF;
+constexpr std::uint8_t kWriteMarker = 0x00;
+constexpr std::uint8_t kCommandRead = 0x80;
+constexpr std::uint8_t kCommandOther = 0x40;  // the two flash commands nothing uses
+constexpr std::uint8_t kCommandUpperBank = 0x10;
+constexpr std::size_t kBlockData = 3;  // first data byte of a selector-3 payload
+constexpr std::size_t kDriverRegisterOffset = 24;
+constexpr std::size_t kDriverValueOffset = 28;
+constexpr int kProbedKind = 23;  // the only kind whose firmware answers space-9 reads
+
+std::uint8_t blockCount(std::uint8_t command) {
+  return static_cast<std::uint8_t>(std::min(command & 0x0F, 8));
+}
+
+std::uint16_t addressOf(std::span<const std::uint8_t> payload) {
+  return static_cast<std::uint16_t>(payload[0] | (payload[1] << 8));
+}
+}  // namespace
+
+ExtensionUnit::ExtensionUnit(const SimSettings& settings, SimDsp& dsp)
+    : settings_(settings), dsp_(dsp) {}
+
+int ExtensionUnit::control(std::uint32_t selector, device::XuOp op,
+                           std::span<std::uint8_t> payload) {
+  switch (selector) {
+    case device::XU_SEL_REGISTER: return registers(op, payload);
+    case device::XU_SEL_MULTI: return multi(op, payload);
+    case device::XU_SEL_FLASH: return blocks(op, payload);
+    case device::XU_SEL_SPACE9: return space9(op, payload);
+    case device::XU_SEL_INFO: return info(op, payload);
+    default: return -ENOENT;  // the unit has no such control
+  }
+}
+
+std::uint16_t ExtensionUnit::registerAddressed(device::XuOp op,
+                                               std::span<const std::uint8_t> payload) const {
+  if (op == device::XuOp::Set && payload.size() >= 2) return addressOf(payload);
+  return read_register_;
+}
+
+// Selector 1: a SET with the read marker latches the register for the GET.
+int ExtensionUnit::registers(device::XuOp op, std::span<std::uint8_t> payload) {
+  if (payload.size() != device::kRegisterPayloadSize) return -EINVAL;
+  if (op == device::XuOp::Get) {
+    payload[0] = static_cast<std::uint8_t>(read_register_);
+    payload[1] = static_cast<std::uint8_t>(read_register_ >> 8);
+    payload[2] = read_value_;
+    payload[3] = kReadMarker;
+    return 0;
+  }
+  const std::uint16_t address = addressOf(payload);
+  if (payload[3] == kReadMarker) {
+    read_register_ = address;
+    read_value_ = dsp_.readRegister(address);
+    return 0;
+  }
+  if (payload[3] != kWriteMarker) return -EINVAL;
+  dsp_.writeRegister(address, payload[2]);
+  return 0;
+}
+
+// Selector 2 is installed but carries nothing the DSP acts on: it keeps its value.
+int ExtensionUnit::multi(device::XuOp op, std::span<std::uint8_t> payload) {
+  if (payload.size() != device::kMultiPayloadSize) return -EINVAL;
+  if (op == device::XuOp::Set) {
+    std::copy(payload.begin(), payload.end(), multi_.begin());
+  } else {
+    std::copy(multi_.begin(), multi_.end(), payload.begin());
+  }
+  return 0;
+}
+
+// Selector 3: the 11-byte form reaches the flash through the block path, the
+// 12-byte form DSP memory. A read set-up points the GETs that follow at an
+// area; each GET delivers the next `count` bytes of it.
+int ExtensionUnit::blocks(device::XuOp op, std::span<std::uint8_t> payload) {
+  const bool to_flash = payload.size() == device::kDialogFlashPayloadSize;
+  if (!to_flash && payload.size() != device::kLibraryPayloadSize) return -EINVAL;
+  if (op == device::XuOp::Get) {
+    deliverBlock(payload);
+    return 0;
+  }
+  const std::uint16_t address = addressOf(payload);
+  const std::uint8_t command = payload[2];
+  area_.active = false;
+  if (command & kCommandOther) return 0;
+  const std::uint32_t bank = (command & kCommandUpperBank) ? 0x10000u : 0u;
+  const std::uint8_t count = blockCount(command);
+  if (command & kCommandRead) {
+    area_ = {true, to_flash, command, bank, address, count};
+    return 0;
+  }
+  if (count == 0) return 0;
+  const auto data = payload.subspan(kBlockData, count);
+  if (to_flash) {
+    dsp_.writeFlash(bank | address, data);
+  } else {
+    auto& memory = dsp_.memory7();
+    for (std::size_t i = 0; i < count; ++i) {
+      memory[bank | static_cast<std::uint16_t>(address + i)] = data[i];
+    }
+  }
+  return 0;
+}
+
+// The read cursor stays within its 64 KB bank: reaching the other bank takes
+// a new set-up.
+void ExtensionUnit::deliverBlock(std::span<std::uint8_t> payload) {
+  std::fill(payload.begin(), payload.end(), std::uint8_t{0});
+  if (!area_.active) return;
+  payload[0] = static_cast<std::uint8_t>(area_.address);
+  payload[1] = static_cast<std::uint8_t>(area_.address >> 8);
+  payload[2] = area_.command;
+  const auto data = payload.subspan(kBlockData, area_.count);
+  if (area_.flash) {
+    dsp_.readFlash(area_.bank | area_.address, data);
+  } else {
+    const auto& memory = dsp_.memory7();
+    for (std::size_t i = 0; i < data.size(); ++i) {
+      data[i] = memory[area_.bank | static_cast<std::uint16_t>(area_.address + i)];
+    }
+  }
+  area_.address = static_cast<std::uint16_t>(area_.address + area_.count);
+}
+
+// Selector 4: space-9 reads, answered only by firmware of the probed kind.
+int ExtensionUnit::space9(device::XuOp op, std::span<std::uint8_t> payload) {
+  if (payload.size() != device::kLibraryPayloadSize) return -EINVAL;
+  if (settings_.device_kind != kProbedKind) return -EPIPE;
+  if (op == device::XuOp::Set) {
+    space9_address_ = addressOf(payload);
+    space9_count_ = std::min<std::uint8_t>(payload[2], 8);
+    return 0;
+  }
+  std::fill(payload.begin(), payload.end(), std::uint8_t{0});
+  payload[2] = space9_count_;
+  const auto& memory = dsp_.memory9();
+  for (std::size_t i = 0; i < space9_count_; ++i) {
+    payload[kBlockData + i] = memory[static_cast<std::uint16_t>(space9_address_ + i)];
+  }
+  space9_address_ = static_cast<std::uint16_t>(space9_address_ + space9_count_);
+  return 0;
+}
+
+// Selector 5: the DeviceInfoRecord, GET only. Its word carries the chip id
+// and the device kind; nothing in the product gives it a meaning.
+int ExtensionUnit::info(device::XuOp op, std::span<std::uint8_t> payload) {
+  if (payload.size() != device::kLibraryPayloadSize) return -EINVAL;
+  if (op == device::XuOp::Set) return -EPIPE;
+  std::fill(payload.begin(), payload.end(), std::uint8_t{0});
+  payload[0] = settings_.chip_id;
+  payload[1] = static_cast<std::uint8_t>(settings_.device_kind);
+  payload[2] = settings_.mode_byte;
+  return 0;
+}
+
+// A driver register record: the Set names the register (word at offset 24),
+// the Get returns its value in the word at offset 28.
+int ExtensionUnit::driverRecord(device::XuOp op, std::span<std::uint8_t> record) {
+  if (record.size() != device::kDriverRecordSize) return -EINVAL;
+  if (op == device::XuOp::Set) {
+    driver_register_ = static_cast<std::uint16_t>(record[kDriverRegisterOffset] |
+                                                  (record[kDriverRegisterOffset + 1] << 8));
+    return 0;
+  }
+  record[kDriverValueOffset] = dsp_.readRegister(driver_register_);
+  std::fill_n(record.begin() + kDriverValueOffset + 1, 3, std::uint8_t{0});
+  return 0;
+}
+
+}  // namespace emberline::sim

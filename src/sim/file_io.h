@@ -1,0 +1,21 @@
+#pragma once
+
+// Whole-file reads and crash-safe whole-file writes for the saved state.
+
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <vector>
+
+namespace emberline::sim {
+
+// Writes `bytes` to a temporary file beside `path`, flushes it to disk and
+// renames it over `path`, so a reader sees the old file or the new one, never
+// a mix. 0 or -errno; the temporary file is removed on failure.
+int writeFileAtomically(const std::filesystem::path& path, std::span<const std::uint8_t> bytes);
+
+// Reads the whole file (at most `limit` bytes; larger files give -EFBIG).
+int readWholeFile(const std::filesystem::path& path, std::vector<std::uint8_t>& out,
+                  std::size_t limit);
+
+}  // namespace emberline::sim

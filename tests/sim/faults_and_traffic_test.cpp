@@ -1,0 +1,175 @@
+// The traffic log, the fault plan, the driver property sets, request latency
+// and the simulated device list.
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <chrono>
+
+#include "raw_camera.h"
+
+namespace emberline::sim {
+namespace {
+
+using testing::RawCamera;
+using Bytes = std::vector<std::uint8_t>;
+
+int driverRequest(device::CaptureDevice& device, const device::Guid& set, device::XuOp op,
+                  std::array<std::uint8_t, 40>& record) {
+  return device.driverProperty(set, op, record);
+}
+
+TEST(Traffic, RecordsEveryRequestWithWhatWasSentOrReturned) {
+  SimCamera camera(SimSettings{.chip_id = 0x33});
+  RawCamera raw(camera);
+  raw.set(1, {0x1F, 0x10, 0x00, 0xFF});
+  raw.get(1, 4);
+  raw.set(1, {0x1F, 0x10});  // refused: logged as sent
+  const auto log = camera.traffic();
+  ASSERT_EQ(log.size(), 3u);
+  EXPECT_EQ(log[0].op, device::XuOp::Set);
+  EXPECT_EQ(log[0].payload, (Bytes{0x1F, 0x10, 0x00, 0xFF}));
+  EXPECT_EQ(log[1].op, device::XuOp::Get);
+  EXPECT_EQ(log[1].payload, (Bytes{0x1F, 0x10, 0x33, 0xFF}));
+  EXPECT_EQ(log[1].node_id, camera.settings().node_id);
+  EXPECT_EQ(log[2].result, -EINVAL);
+  EXPECT_EQ(camera.requestCount(), 3u);
+
+  camera.clearTraffic();
+  camera.setTrafficLog(false);
+  raw.readReg(0x101F);
+  EXPECT_TRUE(camera.traffic().empty());
+  EXPECT_EQ(camera.requestCount(), 5u);
+}
+
+TEST(Faults, NthRequestSelectorsAndRegistersFailWithThePlansError) {
+  SimCamera camera;
+  RawCamera raw(camera);
+  camera.setFaults(FaultPlan{.fail_request = 2, .error = -EPIPE});
+  EXPECT_EQ(raw.writeReg(0x1006, 1), 0);
+  EXPECT_EQ(raw.writeReg(0x1006, 2), -EPIPE);
+  EXPECT_EQ(raw.writeReg(0x1006, 3), 0);
+  EXPECT_EQ(camera.reg(0x1006), 3) << "a failed request has no effect";
+
+  camera.setFaults(FaultPlan{.fail_selectors = {5}});
+  Bytes answer;
+  EXPECT_EQ(raw.get(5, 12, answer), -EIO);
+  EXPECT_EQ(raw.writeReg(0x1006, 4), 0);
+
+  camera.setFaults(FaultPlan{.fail_registers = {0x101F}});
+  EXPECT_EQ(raw.set(1, {0x1F, 0x10, 0x00, 0xFF}), -EIO);
+  EXPECT_EQ(raw.set(1, {0x3C5 & 0xFF, 0x03, 0x00, 0xFF}), 0);
+  EXPECT_EQ(camera.traffic().back().result, 0);
+}
+
+TEST(Faults, VanishedCameraFailsEverythingAndLeavesTheList) {
+  auto camera = std::make_shared<SimCamera>();
+  SimDeviceList list;
+  list.add(camera);
+  RawCamera raw(*camera);
+  camera->setFaults(FaultPlan{.vanish_after = 2});
+  EXPECT_EQ(raw.writeReg(0x1006, 1), 0);
+  EXPECT_EQ(raw.writeReg(0x1006, 1), 0);
+  EXPECT_EQ(raw.writeReg(0x1006, 1), -ENODEV);
+  EXPECT_EQ(raw.writeReg(0x1006, 1), -ENODEV);
+  EXPECT_FALSE(camera->present());
+  EXPECT_EQ(camera->open()->findExtensionUnitNode(device::kExtensionUnitPropertySet), std::nullopt);
+  std::vector<device::DeviceEntry> entries;
+  EXPECT_EQ(list.enumerate(entries), 0);
+  EXPECT_TRUE(entries.empty());
+  int error = 0;
+  EXPECT_EQ(list.open({"sim:0", {}, {}}, &error), nullptr);
+  EXPECT_EQ(error, -ENODEV);
+
+  camera->setFaults({});
+  EXPECT_EQ(raw.writeReg(0x1006, 1), 0);
+}
+
+TEST(Faults, FlashThatNeverGetsReadyKeepsItsBusyBit) {
+  SimCamera camera;
+  RawCamera raw(camera);
+  camera.setFaults(FaultPlan{.flash_never_ready = true});
+  EXPECT_EQ(raw.spi({0x05}, 3), (Bytes{0x0D, 0x0D, 0x0D}));
+  camera.setFaults({});
+  EXPECT_EQ(raw.status() & 1, 0);
+}
+
+TEST(DriverSets, AnswerTheChipIdOnlyWhenEnabled) {
+  SimCamera camera(SimSettings{.chip_id = 0x25});
+  auto device = camera.open();
+  std::array<std::uint8_t, 40> set_record{};
+  set_record[20] = 2;
+  set_record[24] = 0x1F;
+  set_record[25] = 0x10;
+  std::array<std::uint8_t, 40> get_record{};
+  get_record[20] = 1;
+  EXPECT_EQ(driverRequest(*device, device::kDriverPropertySetA, device::XuOp::Set, set_record), -ENOTSUP);
+
+  camera.setFaults(FaultPlan{.driver_set_b = true});
+  EXPECT_LT(driverRequest(*device, device::kDriverPropertySetA, device::XuOp::Set, set_record), 0);
+  EXPECT_EQ(driverRequest(*device, device::kDriverPropertySetB, device::XuOp::Set, set_record), 0);
+  EXPECT_LT(driverRequest(*device, device::kDriverPropertySetA, device::XuOp::Get, get_record), 0);
+  EXPECT_EQ(get_record[28], 0) << "a refused Get leaves the record alone";
+  EXPECT_EQ(driverRequest(*device, device::kDriverPropertySetB, device::XuOp::Get, get_record), 0);
+  EXPECT_EQ(get_record[28], 0x25);
+
+  const auto log = camera.traffic();
+  ASSERT_EQ(log.size(), 5u);
+  EXPECT_EQ(log[1].kind, TrafficRecord::Kind::DriverSetA);
+  EXPECT_EQ(log[4].kind, TrafficRecord::Kind::DriverSetB);
+  EXPECT_EQ(log[4].payload[28], 0x25);
+}
+
+TEST(Latency, EveryRequestTakesAtLeastTheConfiguredTime) {
+  SimCamera camera(SimSettings{.latency = std::chrono::microseconds(300)});
+  RawCamera raw(camera);
+  const auto start = std::chrono::steady_clock::now();
+  for (int i = 0; i < 20; ++i) raw.writeReg(0x1006, 0);
+  const auto elapsed = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(elapsed, std::chrono::microseconds(6000));
+  EXPECT_LT(elapsed, std::chrono::microseconds(30000));
+}
+
+TEST(DeviceList, ListsEveryKindOfDeviceAndOpensThoseThatOpen) {
+  SimDeviceList list;
+  auto camera = std::make_shared<SimCamera>();
+  list.add(camera);
+  list.addWebcam("Plain Webcam");
+  list.addUnopenable("Busy Camera");
+  list.addWithoutName(std::make_shared<SimCamera>());
+  list.addWithoutPath(std::make_shared<SimCamera>());
+  list.add(std::make_shared<SimCamera>(), "/tmp/camera.state");
+
+  std::vector<device::DeviceEntry> entries(1);
+  ASSERT_EQ(list.enumerate(entries), 0);
+  ASSERT_EQ(entries.size(), 6u);
+  EXPECT_EQ(entries[0].id, "sim:0");
+  EXPECT_EQ(entries[0].display_name, camera->settings().name);
+  EXPECT_EQ(entries[0].path, "sim://0");
+  EXPECT_EQ(entries[1].display_name, "Plain Webcam");
+  EXPECT_EQ(entries[3].display_name, std::nullopt);
+  EXPECT_EQ(entries[4].path, std::nullopt);
+  EXPECT_EQ(entries[5].path, "/tmp/camera.state");
+
+  int error = 0;
+  auto webcam = list.open(entries[1], &error);
+  ASSERT_NE(webcam, nullptr);
+  EXPECT_EQ(webcam->findExtensionUnitNode(device::kExtensionUnitPropertySet), std::nullopt);
+  EXPECT_EQ(RawCamera(webcam, 1).set(1, {0x1F, 0x10, 0x00, 0xFF}), -ENOENT);
+  EXPECT_EQ(list.open(entries[2], &error), nullptr);
+  EXPECT_LT(error, 0);
+  EXPECT_EQ(list.open({"sim:99", {}, {}}, &error), nullptr);
+  EXPECT_EQ(list.open({"sim:x", {}, {}}, &error), nullptr);
+
+  auto handle = list.open(entries[0], &error);
+  ASSERT_NE(handle, nullptr);
+  EXPECT_EQ(RawCamera(handle, 4).readReg(0x101F), 0x33);
+  EXPECT_EQ(camera->requestCount(), 2u) << "a handle from the list drives the same camera";
+
+  list.setEnumerateError(-EIO);
+  EXPECT_EQ(list.enumerate(entries), -EIO);
+  EXPECT_TRUE(entries.empty());
+}
+
+}  // namespace
+}  // namespace emberline::sim
