@@ -26,6 +26,9 @@
 
 namespace emberline::workflows {
 
+struct VersionBlock;
+struct VersionBlockAddresses;
+
 inline constexpr std::size_t kImageSize = 0x20000;
 
 enum class LoadResult { Loaded, CannotOpen, WrongSize };
@@ -82,8 +85,12 @@ class CameraSession {
   bool BuildExportFileName(std::string& name);
   // The four-line version text of the F/W Version command (CR LF between
   // lines); nullopt when the library could not be opened ("Camera Init Failed!").
+  // Every nullopt has already been shown as a message (also: chip id not
+  // readable, a model without a known version block, a memory read failing).
   std::optional<std::string> FirmwareVersionText();
-  // Compares the camera's flash with `image` without writing.
+  // Compares the camera's flash with `image` without writing. Covers every
+  // block a burn programs (0x00000-0x1FFF7); the last 8 bytes are never
+  // programmed, so they are not compared.
   VerifyReport VerifyImage(std::span<const std::uint8_t> image);
 
   // --- state ---
@@ -97,6 +104,25 @@ class CameraSession {
   UiPort& ui() { return ui_; }
 
  private:
+  // Block requests through the dialog's channel at a 17-bit flash offset, the
+  // bank bit taken from high_bank_flag_. False when the camera refused.
+  bool readBlock(std::uint32_t offset, std::span<std::uint8_t, 8> block);
+  bool writeBlock(std::uint32_t offset, std::span<const std::uint8_t, 8> block);
+  // "<what> Failed at 0x0A3F0! <why>", the why taken from the channel's last error.
+  std::string blockFailure(const char* what, std::uint32_t offset) const;
+  // Shows `text` as a modal message and returns 0, the workflows' failure result.
+  int fail(const std::string& text, std::string* failure = nullptr);
+  // Write-protect control; mode 0 lifts protection, 1 restores it.
+  int setWriteProtect(int mode);
+  // The RomIdRecord handed to WriteSFTypeAndEraseChip (library already open).
+  std::array<std::uint8_t, 8> readRomIdRecord();
+  // Reads the version block (space 7) through the open library; false when
+  // any of its four reads failed.
+  bool readVersionBlock(const VersionBlockAddresses& where, VersionBlock& block);
+  // Verification stages of the burn; 1 passed, 0 failed (message shown).
+  int verifySampled(BurnReport& report);
+  int verifyFull(BurnReport& report);
+
   device::DeviceList& devices_;
   UiPort& ui_;
   device::Clock& clock_;

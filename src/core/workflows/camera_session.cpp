@@ -1,0 +1,45 @@
+#include "core/workflows/camera_session.h"
+
+#include "core/workflows/device_error_text.h"
+#include "core/workflows/flash_layout.h"
+
+namespace emberline::workflows {
+
+CameraSession::CameraSession(device::DeviceList& devices, UiPort& ui, device::Clock& clock)
+    : devices_(devices), ui_(ui), clock_(clock), backend_(devices), library_(backend_, clock_) {}
+
+CameraSession::~CameraSession() = default;
+
+int CameraSession::DiscoverCamera() {
+  return device::DiscoverCamera(devices_, channel_, discovery_output_);
+}
+
+bool CameraSession::ReadChipId(std::uint8_t& chip_id) {
+  if (!device::ReadChipId(channel_, chip_id)) return false;
+  chip_id_ = chip_id;
+  return true;
+}
+
+bool CameraSession::readBlock(std::uint32_t offset, std::span<std::uint8_t, 8> block) {
+  return device::ReadFlashBlock(channel_, high_bank_flag_, static_cast<std::uint8_t>(offset >> 8),
+                                static_cast<std::uint8_t>(offset), block);
+}
+
+bool CameraSession::writeBlock(std::uint32_t offset, std::span<const std::uint8_t, 8> block) {
+  return device::WriteFlashBlock(channel_, high_bank_flag_, block,
+                                 static_cast<std::uint8_t>(offset >> 8),
+                                 static_cast<std::uint8_t>(offset));
+}
+
+std::string CameraSession::blockFailure(const char* what, std::uint32_t offset) const {
+  return std::string(what) + " Failed at " + formatOffset(offset) + "! " +
+         describeDeviceError(channel_.last_error);
+}
+
+int CameraSession::fail(const std::string& text, std::string* failure) {
+  ui_.showMessage(text);
+  if (failure != nullptr) *failure = text;
+  return 0;
+}
+
+}  // namespace emberline::workflows

@@ -1,0 +1,32 @@
+// The erase: write protection lifted (and left lifted), flash type detected
+// and recorded, chip erased, then a blank check of 8 bytes in every 32.
+
+#include <array>
+
+#include "core/workflows/camera_session.h"
+#include "core/workflows/flash_layout.h"
+
+namespace emberline::workflows {
+
+int CameraSession::EraseFlash() {
+  ui_.setStatus(kStrErasing);
+  ui_.setProgressRange(kCtlProgressData, 0, kEraseDataRange);
+  ui_.setProgressPos(kCtlProgressData, 1);
+
+  if (DisableFlashWriteProtect() == 0) return fail("Disable Flash Write Protect Failed!");
+  WriteSFTypeAndEraseChip(readRomIdRecord());
+
+  HighBankScope bank(high_bank_flag_);
+  for (std::uint32_t offset = 0; offset < kEraseEnd; offset += kEraseStride) {
+    ui_.setProgressPos(kCtlProgressData, static_cast<int>(offset / 10));
+    std::array<std::uint8_t, 8> block;
+    block.fill(0xFF);
+    bank.at(offset);
+    if (!readBlock(offset, block)) return fail(blockFailure("Read Flash", offset));
+    // Blank unless both byte 0 and byte 5 differ from 0xFF.
+    if (block[0] != 0xFF && block[5] != 0xFF) return fail("Check Flash Erase Failed!");
+  }
+  return 1;
+}
+
+}  // namespace emberline::workflows

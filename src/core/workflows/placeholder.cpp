@@ -1,1 +1,0 @@
-// Placeholder so the library configures before its sources land; removed then.

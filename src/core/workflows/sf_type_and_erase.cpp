@@ -1,0 +1,36 @@
+// Detect the flash type, record it where the chip's mask ROM looks for it,
+// and erase the whole flash: the shared first step of the burn and the erase.
+
+#include <algorithm>
+
+#include "core/workflows/camera_session.h"
+#include "core/workflows/chip_erase.h"
+#include "core/workflows/rom_tag_table.h"
+
+namespace emberline::workflows {
+namespace {
+
+constexpr std::uint16_t kReg1040 = 0x1040;
+
+// ROMs tagged "ZK5T..." (any letter case), and records whose byte 5 is 1,
+// get register 0x1040 cleared before the erase.
+bool needsReg1040Cleared(const RomIdRecord& record) {
+  return romTagMatches(record.data(), "ZK5T") || record[5] == 1;
+}
+
+}  // namespace
+
+void CameraSession::WriteSFTypeAndEraseChip(std::span<const std::uint8_t, 8> rom_id) {
+  RomIdRecord record;
+  std::copy(rom_id.begin(), rom_id.end(), record.begin());
+
+  const RomTagEntry& entry = kRomTagTable[findRomTagEntry(record)];
+  DetectSFType();
+  if (!library_.SfWriteRegister(entry.sf_type_register, sf_type_)) {
+    ui_.showMessage("Write SFType Data To Mask Rom Failed!");
+  }
+  if (needsReg1040Cleared(record)) library_.SfWriteRegister(kReg1040, 0);
+  eraseChip(library_, clock_, sf_type_);
+}
+
+}  // namespace emberline::workflows
