@@ -1,0 +1,89 @@
+// emberline burn IMAGE: the dialog's "GO": erase and check, program, verify.
+
+#include <CLI/CLI.hpp>
+
+#include "cli/command.h"
+#include "cli/image_input.h"
+#include "cli/recording_ui.h"
+#include "cli/report.h"
+#include "cli/text_format.h"
+#include "cli/workflow_frame.h"
+#include "core/workflows/camera_session.h"
+
+namespace emberline::cli {
+
+namespace {
+
+class BurnCommand final : public Command {
+ public:
+  std::string name() const override { return "burn"; }
+  std::string summary() const override {
+    return "Write a 131,072-byte image into the camera's flash: \"Erase and Check\", \"Burning\", \"Verify\".";
+  }
+  DeviceNeed need() const override { return DeviceNeed::Camera; }
+
+  void declare(CLI::App& command) override {
+    command.add_option("IMAGE", image_, "The image file (exactly 131,072 bytes, starting with the family signature)")
+        ->required();
+    command.add_option("--verify", verify_,
+                       "sampled: compare 8 bytes in every 1024, as the dialog does (default); "
+                       "full: read back every programmed block and report the first differing offset")
+        ->check(CLI::IsMember({"sampled", "full"}))
+        ->option_text("sampled|full");
+    command.add_option("--backup", backup_,
+                       "Export the flash into FILE before erasing it; nothing is burned when the backup fails")
+        ->option_text("FILE");
+    command.footer(
+        "The last 8 bytes of the image (0x1FFF8-0x1FFFF) are never programmed; the flash keeps 0xFF there.");
+  }
+
+  Outcome prepare(RunContext& ctx) override { return loadImage(ctx, image_); }
+
+  Outcome run(RunContext& ctx) override {
+    auto& session = *ctx.session;
+    auto& details = ctx.report.details();
+    details["verify"] = verify_;
+
+    if (!backup_.empty()) {
+      // The export's own frame: its status text, and no burn when it failed.
+      std::filesystem::path written;
+      const bool saved = session.ExportRom(backup_, &written) == 1;
+      ctx.ui->setStatus(saved ? workflows::kStrExportSucceeded : workflows::kStrExportFailed);
+      if (!saved) {
+        ctx.report.fail("the backup into " + backup_ + " failed; nothing was burned");
+        details["result"] = std::string(workflows::loadString(ctx.language, workflows::kStrBurnFailed));
+        return Outcome::OperationFailed;
+      }
+      details["backup"] = written.string();
+      ctx.report.say("Backup written to " + written.string());
+    }
+
+    workflows::BurnOptions options;
+    options.verify_full = verify_ == "full";
+    workflows::BurnReport burn;
+    const auto before = ctx.ui->messages().size();
+    const bool burned = session.BurnRom(options, &burn) == 1;
+    details["blocks_written"] = burn.blocks_written;
+    details["blocks_skipped"] = burn.blocks_skipped;
+    details["first_difference"] =
+        burn.first_difference ? nlohmann::ordered_json(*burn.first_difference) : nlohmann::ordered_json();
+    const std::string shown = finishWorkflow(ctx, burned, workflows::kStrBurnSucceeded,
+                                             workflows::kStrBurnFailed, before,
+                                             burn.failure.empty() ? "the burn failed" : burn.failure);
+    if (burned) return Outcome::Success;
+    if (burn.first_difference)
+      ctx.report.say("First difference at flash offset " + hexOffset(*burn.first_difference));
+    return burnFailureOutcome(burn.failure.empty() ? shown : burn.failure);
+  }
+
+ private:
+  std::string image_;
+  std::string verify_ = "sampled";
+  std::string backup_;
+};
+
+}  // namespace
+
+std::unique_ptr<Command> makeBurnCommand() { return std::make_unique<BurnCommand>(); }
+
+}  // namespace emberline::cli

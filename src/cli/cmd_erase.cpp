@@ -1,0 +1,38 @@
+// emberline erase: the dialog's "Erase SF": lift write protection, erase the
+// whole flash and check that it reads blank.
+
+#include <CLI/CLI.hpp>
+
+#include "cli/command.h"
+#include "cli/recording_ui.h"
+#include "cli/report.h"
+#include "cli/workflow_frame.h"
+#include "core/workflows/camera_session.h"
+
+namespace emberline::cli {
+
+namespace {
+
+class EraseCommand final : public Command {
+ public:
+  std::string name() const override { return "erase"; }
+  std::string summary() const override {
+    return "Erase the whole flash and check that it reads blank (write protection stays lifted).";
+  }
+  DeviceNeed need() const override { return DeviceNeed::Camera; }
+  void declare(CLI::App&) override {}
+
+  Outcome run(RunContext& ctx) override {
+    const auto before = ctx.ui->messages().size();
+    const bool erased = ctx.session->EraseFlash() == 1;
+    finishWorkflow(ctx, erased, workflows::kStrEraseSucceeded, workflows::kStrEraseFailed, before,
+                   "the erase failed");
+    return erased ? Outcome::Success : Outcome::OperationFailed;
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<Command> makeEraseCommand() { return std::make_unique<EraseCommand>(); }
+
+}  // namespace emberline::cli

@@ -1,0 +1,87 @@
+#pragma once
+
+// One `emberline` command: its name, its options and help, which devices it
+// needs, and what it does. The runner does everything around it (device
+// selection, tracing, discovery, saving a simulated camera, the exit status).
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cli/exit_status.h"
+#include "core/workflows/strings.h"
+
+namespace CLI {
+class App;
+}
+
+namespace emberline::device {
+class DeviceList;
+}
+namespace emberline::workflows {
+class CameraSession;
+}
+namespace emberline::frontend {
+class DeviceContext;
+}
+
+namespace emberline::cli {
+
+class Report;
+class RecordingUiPort;
+
+// Options every command accepts (before or after the command name).
+struct GlobalOptions {
+  std::string device;  // --device: a /dev path, an index of `list`, sim:PATH
+  bool json = false;   // --json
+  std::string trace;   // --trace FILE
+  std::string lang;    // --lang en|zh_CN; empty: from the locale
+};
+
+enum class DeviceNeed {
+  None,    // works without a camera
+  List,    // the device list, no session (list)
+  Camera,  // one camera, found by discovery, driven by a session
+};
+
+struct RunContext {
+  const GlobalOptions& options;
+  workflows::Language language;
+  Report& report;
+  // DeviceNeed::List and ::Camera:
+  frontend::DeviceContext* context = nullptr;
+  device::DeviceList* devices = nullptr;  // the (traced) list the command uses
+  // DeviceNeed::Camera:
+  workflows::CameraSession* session = nullptr;
+  RecordingUiPort* ui = nullptr;
+};
+
+class Command {
+ public:
+  virtual ~Command() = default;
+  virtual std::string name() const = 0;
+  virtual std::string summary() const = 0;
+  virtual DeviceNeed need() const = 0;
+  // Declares the command's options, arguments and help on its subcommand.
+  virtual void declare(CLI::App& command) = 0;
+  // Camera commands: runs before any request reaches a camera (load and check
+  // input files here, so that a bad file never touches the flash).
+  virtual Outcome prepare(RunContext& context) {
+    (void)context;
+    return Outcome::Success;
+  }
+  virtual Outcome run(RunContext& context) = 0;
+};
+
+// Every command, in the order --help lists them.
+std::unique_ptr<Command> makeListCommand();
+std::unique_ptr<Command> makeInfoCommand();
+std::unique_ptr<Command> makeBurnCommand();
+std::unique_ptr<Command> makeVerifyCommand();
+std::unique_ptr<Command> makeEraseCommand();
+std::unique_ptr<Command> makeExportCommand();
+std::unique_ptr<Command> makeVersionCommand();
+std::unique_ptr<Command> makeSimCommand();
+std::unique_ptr<Command> makeUdevRuleCommand();
+
+}  // namespace emberline::cli

@@ -1,0 +1,26 @@
+#include "cli/global_options.h"
+
+#include <CLI/CLI.hpp>
+
+namespace emberline::cli {
+
+void declareGlobalOptions(CLI::App& app, GlobalOptions& options) {
+  app.add_option("-d,--device", options.device,
+                 "The camera: a device path (/dev/video2), an index from 'emberline list', or "
+                 "sim:PATH for a simulated camera (sim:PATH?latency-us=125 adds that much time to "
+                 "every request). Without it, the one camera that answers; several answering is an "
+                 "error.")
+      ->option_text("DEV");
+  app.add_flag("--json", options.json,
+               "Print one JSON object with the result and its details on stdout; human text goes "
+               "to stderr.");
+  app.add_option("--trace", options.trace,
+                 "Write every extension-unit request as a JSON line (time, selector, SET or GET, "
+                 "payload in hex, result) to FILE.")
+      ->option_text("FILE");
+  app.add_option("--lang", options.lang,
+                 "Language of the status texts: en or zh_CN (default: from the locale).")
+      ->option_text("LANG");
+}
+
+}  // namespace emberline::cli

@@ -1,0 +1,41 @@
+#pragma once
+
+// --trace FILE: every extension-unit request of the run as one JSON line:
+//   {"time_us":1234,"device":"/dev/video2","request":"xu","node":4,
+//    "selector":3,"op":"SET","payload":"0a1b...","result":0}
+// time_us counts from the start of the run; payload is lower-case hex (Set:
+// as sent, Get: as received); result is 0 or a negative errno. Driver-property
+// requests (the chip-id fallback) say "request":"driver" and add
+// "property_set".
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "core/device/tracing.h"
+
+namespace emberline::cli {
+
+class TraceWriter {
+ public:
+  // Opens (truncates) `path`; check ok() afterwards.
+  explicit TraceWriter(const std::filesystem::path& path,
+                       std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now());
+
+  bool ok() const { return static_cast<bool>(out_); }
+  void write(const device::TraceEvent& event);
+  device::TraceObserver observer() {
+    return [this](const device::TraceEvent& e) { write(e); };
+  }
+
+  // One event as its JSON line, without the line end.
+  static std::string formatLine(const device::TraceEvent& event,
+                                std::chrono::steady_clock::time_point start);
+
+ private:
+  std::ofstream out_;
+  std::chrono::steady_clock::time_point start_;
+};
+
+}  // namespace emberline::cli

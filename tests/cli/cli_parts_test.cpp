@@ -1,0 +1,213 @@
+// The command line's pieces in process: device strings, the choice among
+// several cameras, terminal rendering, trace lines and option values.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+#include "cli/number_parsing.h"
+#include "cli/terminal_ui.h"
+#include "cli/trace_writer.h"
+#include "frontend/camera_probe.h"
+#include "frontend/device_selection.h"
+#include "sim/sim_camera.h"
+
+namespace emberline {
+namespace {
+
+using frontend::DeviceSpec;
+
+TEST(DeviceSpecTest, AcceptsEachForm) {
+  struct Case {
+    const char* text;
+    DeviceSpec::Kind kind;
+    std::string path;
+    std::size_t index;
+    std::string sim_state;
+    long latency_us;
+  };
+  const Case cases[] = {
+      {"", DeviceSpec::Kind::Auto, "", 0, "", 0},
+      {"/dev/video2", DeviceSpec::Kind::Path, "/dev/video2", 0, "", 0},
+      {"/dev/v4l/by-id/usb-cam-video-index0", DeviceSpec::Kind::Path, "/dev/v4l/by-id/usb-cam-video-index0", 0, "", 0},
+      {"0", DeviceSpec::Kind::Index, "", 0, "", 0},
+      {"12", DeviceSpec::Kind::Index, "", 12, "", 0},
+      {"sim:/tmp/a.sim", DeviceSpec::Kind::Sim, "", 0, "/tmp/a.sim", 0},
+      {"sim:rel/a.sim?latency-us=125", DeviceSpec::Kind::Sim, "", 0, "rel/a.sim", 125},
+      {"sim:a?b.sim?latency-us=0", DeviceSpec::Kind::Sim, "", 0, "a?b.sim", 0},
+  };
+  for (const auto& c : cases) {
+    std::string error;
+    const auto spec = frontend::parseDeviceSpec(c.text, &error);
+    ASSERT_TRUE(spec) << c.text << ": " << error;
+    EXPECT_EQ(spec->kind, c.kind) << c.text;
+    EXPECT_EQ(spec->path, c.path) << c.text;
+    EXPECT_EQ(spec->index, c.index) << c.text;
+    EXPECT_EQ(spec->sim_state.string(), c.sim_state) << c.text;
+    EXPECT_EQ(spec->latency.count(), c.latency_us) << c.text;
+  }
+}
+
+TEST(DeviceSpecTest, RefusesWithAReason) {
+  for (const char* text : {"video2", "sim:", "sim:?latency-us=5", "sim:/a?latency-us=", "sim:/a?latency-us=-1",
+                           "sim:/a?latency-us=1000001", "sim:/a?speed=fast", "sim:/a?latency-us=1x",
+                           "99999999999999999999999", "-1", " 2"}) {
+    std::string error;
+    EXPECT_FALSE(frontend::parseDeviceSpec(text, &error)) << text;
+    EXPECT_FALSE(error.empty()) << text;
+  }
+}
+
+TEST(DeviceContextTest, SimulatorFileMustExistAndBeIntact) {
+  const auto dir = std::filesystem::temp_directory_path() / ("emberline-ctx-" + std::to_string(getpid()));
+  std::filesystem::create_directories(dir);
+  DeviceSpec spec;
+  spec.kind = DeviceSpec::Kind::Sim;
+  spec.sim_state = dir / "camera.sim";
+
+  std::string error;
+  EXPECT_FALSE(frontend::openDeviceContext(spec, &error));
+  EXPECT_NE(error.find("sim init"), std::string::npos) << "says how to make one: " << error;
+
+  ASSERT_EQ(sim::SimCamera().save(spec.sim_state), 0);
+  auto context = frontend::openDeviceContext(spec, &error);
+  ASSERT_TRUE(context) << error;
+  std::vector<device::DeviceEntry> entries;
+  ASSERT_EQ(context->devices().enumerate(entries), 0);
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(context->persist(&error), 0) << error;
+
+  { std::FILE* f = std::fopen(spec.sim_state.c_str(), "wb"); std::fputs("{ broken", f); std::fclose(f); }
+  error.clear();
+  EXPECT_FALSE(frontend::openDeviceContext(spec, &error));
+  EXPECT_NE(error.find(spec.sim_state.string()), std::string::npos) << error;
+  std::filesystem::remove_all(dir);
+}
+
+TEST(CameraChoiceTest, OnlyOneAnsweringCameraIsChosenUnasked) {
+  auto first = std::make_shared<sim::SimCamera>();
+  sim::SimSettings other_settings;
+  other_settings.chip_id = 0x25;
+  auto second = std::make_shared<sim::SimCamera>(other_settings);
+
+  sim::SimDeviceList two;
+  two.addWebcam("Plain webcam");
+  two.add(first, "first");
+  two.add(second, "second");
+  const auto probe = frontend::probeDevices(two);
+  ASSERT_EQ(probe.devices.size(), 3u);
+  EXPECT_FALSE(probe.devices[0].answers);
+  EXPECT_EQ(probe.devices[2].chip_id, 0x25);
+  EXPECT_EQ(probe.answering(), 2u);
+  EXPECT_EQ(frontend::chooseCamera(probe).kind, frontend::CameraChoice::Kind::Several);
+  const auto listed = frontend::describeAnswering(probe);
+  EXPECT_NE(listed.find("first"), std::string::npos);
+  EXPECT_NE(listed.find("0x25"), std::string::npos);
+  EXPECT_EQ(listed.find("Plain webcam"), std::string::npos);
+
+  sim::SimDeviceList one;
+  one.addWebcam("Plain webcam");
+  one.addUnopenable("Busy camera");
+  one.add(first, "first");
+  const auto single = frontend::probeDevices(one);
+  EXPECT_LT(single.devices[1].open_error, 0);
+  const auto choice = frontend::chooseCamera(single);
+  EXPECT_EQ(choice.kind, frontend::CameraChoice::Kind::One);
+  EXPECT_EQ(choice.id, single.devices[2].entry.id);
+
+  sim::SimDeviceList none;
+  none.addWebcam("Plain webcam");
+  EXPECT_EQ(frontend::chooseCamera(frontend::probeDevices(none)).kind, frontend::CameraChoice::Kind::None);
+}
+
+// Feeds the terminal port the events of a short burn and returns what it wrote.
+std::string renderBurn(bool interactive) {
+  char* text = nullptr;
+  std::size_t size = 0;
+  std::FILE* out = open_memstream(&text, &size);
+  {
+    cli::TerminalUi ui(out, out, interactive, workflows::Language::English);
+    ui.setStatus(workflows::kStrBurning);
+    ui.showControl(workflows::kCtlStageErase, true);
+    ui.setProgressRange(workflows::kCtlProgressData, 0, 2);  // a step, not progress
+    ui.setProgressPos(workflows::kCtlProgressData, 2);
+    ui.setProgressRange(workflows::kCtlProgressData, 0, 200);
+    for (int pos = 0; pos <= 200; pos += 10) ui.setProgressPos(workflows::kCtlProgressData, pos);
+    ui.setProgressPos(workflows::kCtlProgressData, 500);  // held at the end, as the control does
+    ui.showControl(workflows::kCtlStageEraseOk, true);
+    ui.showControl(workflows::kCtlStageBurn, true);
+    for (int half = 0; half < 2; ++half)  // one sweep of the data bar per 64 KB half
+      for (int pos = 0; pos <= 200; pos += 100) ui.setProgressPos(workflows::kCtlProgressData, pos);
+    ui.enableControl(workflows::kCtlGo, true);
+    ui.showMessage("Check Data Failed!", "");
+    ui.setStatus(workflows::kStrBurnFailed);
+  }
+  std::fclose(out);
+  std::string result(text, size);
+  std::free(text);
+  return result;
+}
+
+TEST(TerminalUiTest, PlainLinesWithoutATerminal) {
+  EXPECT_EQ(renderBurn(false),
+            "Burning...\nErase and Check\nErase and Check: OK!\nBurning\nCheck Data Failed!\nBurn Failed!\n");
+}
+
+TEST(TerminalUiTest, BarRedrawnInPlaceOnATerminal) {
+  const auto text = renderBurn(true);
+  EXPECT_NE(text.find("\rErase and Check  [###############---------------]  50%"), std::string::npos) << text;
+  EXPECT_NE(text.find("100% OK!\n"), std::string::npos) << text;
+  EXPECT_EQ(text.find("101%"), std::string::npos);
+  EXPECT_EQ(text.find("\rErase and Check  [##############################] 100%\rErase"), std::string::npos)
+      << "no full bar before the stage has begun: " << text;
+  // Both halves of the programming fill one bar.
+  EXPECT_NE(text.find("\rBurning          [###############---------------]  50%"
+                      "\rBurning          [######################--------]  75%"),
+            std::string::npos)
+      << text;
+  // Messages start on a line of their own even with a bar on screen.
+  EXPECT_NE(text.find("\nCheck Data Failed!\nBurn Failed!\n"), std::string::npos) << text;
+}
+
+TEST(TraceWriterTest, OneLinePerRequest) {
+  device::TraceEvent event;
+  const auto start = std::chrono::steady_clock::time_point{} + std::chrono::seconds(5);
+  event.time = start + std::chrono::microseconds(1500);
+  event.device_id = "/dev/video2";
+  event.selector = 1;
+  event.node_id = 4;
+  event.op = device::XuOp::Get;
+  event.payload = {0x1F, 0x10, 0xAB, 0xFF};
+  event.result = -5;
+  EXPECT_EQ(cli::TraceWriter::formatLine(event, start),
+            R"({"time_us":1500,"device":"/dev/video2","request":"xu","node":4,"selector":1,"op":"GET",)"
+            R"("payload":"1f10abff","result":-5})");
+
+  event.driver_property = true;
+  event.property_set = device::kDriverPropertySetA;
+  event.payload.clear();
+  EXPECT_NE(cli::TraceWriter::formatLine(event, start).find(
+                R"("request":"driver","property_set":"{F1CAFC1D-D7D6-400F-A7FD-96715E0BD958}")"),
+            std::string::npos);
+}
+
+TEST(OptionValuesTest, NumbersAndFlashIds) {
+  EXPECT_EQ(cli::parseNumber("131072"), 131072u);
+  EXPECT_EQ(cli::parseNumber("0x20000"), 0x20000u);
+  EXPECT_EQ(cli::parseNumber("010"), 10u) << "a leading zero is not octal";
+  for (const char* bad : {"", "0x", "-1", "12k", " 1", "0x1G"}) EXPECT_FALSE(cli::parseNumber(bad)) << bad;
+
+  std::string error;
+  EXPECT_EQ(cli::parseFlashId("C2:20:11", &error), (std::array<std::uint8_t, 3>{0xC2, 0x20, 0x11}));
+  EXPECT_EQ(cli::parseFlashId("ef:30:10", &error), (std::array<std::uint8_t, 3>{0xEF, 0x30, 0x10}));
+  EXPECT_EQ(cli::parseFlashId("Winbond", &error), (std::array<std::uint8_t, 3>{0xEF, 0x30, 0x10}));
+  EXPECT_EQ(cli::parseFlashId("issi", &error), (std::array<std::uint8_t, 3>{0x9D, 0x20, 0x10}));
+  for (const char* bad : {"C2:20", "C2:20:11:00", "C2::11", "C220:11", "C2:20:1G", "100:20:11", "nobody"}) {
+    EXPECT_FALSE(cli::parseFlashId(bad, &error)) << bad;
+  }
+}
+
+}  // namespace
+}  // namespace emberline

@@ -1,0 +1,80 @@
+#include "run_process.h"
+
+#include <cerrno>
+#include <cstdlib>
+
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace emberline::test {
+
+ProcessResult runProcess(const std::string& program, const std::vector<std::string>& args,
+                         const ProcessOptions& options) {
+  ProcessResult result;
+  int out_pipe[2];
+  int err_pipe[2];
+  if (pipe(out_pipe) != 0) return result;
+  if (pipe(err_pipe) != 0) {
+    close(out_pipe[0]);
+    close(out_pipe[1]);
+    return result;
+  }
+
+  std::vector<std::string> argv_text{program};
+  argv_text.insert(argv_text.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (auto& a : argv_text) argv.push_back(a.data());
+  argv.push_back(nullptr);
+
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(out_pipe[1], STDOUT_FILENO);
+    dup2(err_pipe[1], STDERR_FILENO);
+    close(out_pipe[0]);
+    close(out_pipe[1]);
+    close(err_pipe[0]);
+    close(err_pipe[1]);
+    if (!options.cwd.empty() && chdir(options.cwd.c_str()) != 0) _exit(126);
+    for (const auto& [name, value] : options.env) setenv(name.c_str(), value.c_str(), 1);
+    execv(program.c_str(), argv.data());
+    _exit(127);
+  }
+  close(out_pipe[1]);
+  close(err_pipe[1]);
+  if (pid < 0) {
+    close(out_pipe[0]);
+    close(err_pipe[0]);
+    return result;
+  }
+
+  // Both pipes at once, so a child filling one cannot stall on the other.
+  pollfd fds[2] = {{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}};
+  std::string* sinks[2] = {&result.out, &result.err};
+  int open_count = 2;
+  char buffer[4096];
+  while (open_count > 0) {
+    if (poll(fds, 2, -1) < 0) {
+      if (errno == EINTR) continue;
+      break;
+    }
+    for (int i = 0; i < 2; ++i) {
+      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+      const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
+      if (n > 0) {
+        sinks[i]->append(buffer, static_cast<std::size_t>(n));
+      } else if (n == 0 || errno != EINTR) {
+        close(fds[i].fd);
+        fds[i].fd = -1;
+        --open_count;
+      }
+    }
+  }
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (WIFEXITED(status)) result.exit_code = WEXITSTATUS(status);
+  return result;
+}
+
+}  // namespace emberline::test
