@@ -36,4 +36,4 @@ echo "fuzzing the USB descriptor scanner for ${seconds}s"
   echo "fuzz: the USB descriptor fuzzer failed (exit $status); inputs in $build/artifacts/" >&2
   exit "$status"
 }
-grep -E '^(stat::number_of_executed_runs|#[0-9]+ +DONE)' "$build/fuzz.log" || true
+grep -E '^(Done [0-9]+ runs|stat::new_units_added)' "$build/fuzz.log" || true

@@ -20,6 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (unit.unit_id == 0 || unit.controls.size() > size) std::abort();
   }
   (void)describeFault(scan.fault);
-  (void)findExtensionUnit(scan, emberline::device::kExtensionUnitPropertySet, std::nullopt, std::nullopt);
+  (void)findExtensionUnit(scan, emberline::device::kExtensionUnitPropertySet, std::nullopt,
+                          std::nullopt);
   return 0;
 }

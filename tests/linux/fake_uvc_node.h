@@ -1,48 +1,36 @@
 #pragma once
 
 // A camera behind the UvcIoctl seam that answers as uvcvideo does: ENOENT for
-// an unknown unit or control, ENOBUFS for a size that is not the control's
-// length, GET_LEN in two little-endian bytes. Results can be injected ahead of
-// the emulation to play signals, stalls and unplugs.
+// an unknown control, ENOBUFS for a size other than the control's length,
+// GET_LEN in two little-endian bytes. `injected` results come first, to play
+// signals, stalls and unplugs.
 
 #include <cerrno>
-#include <cstdint>
 #include <deque>
 #include <filesystem>
 #include <map>
 #include <memory>
-#include <string>
-#include <utility>
 #include <vector>
 
 #include "platform/linux/uvc_ioctl.h"
 
 namespace emberline::testing {
 
-using platform::linux_uvc::NodeCapabilities;
-using platform::linux_uvc::UvcIoctl;
-using platform::linux_uvc::UvcNodeOpener;
-
-struct FakeCall {
-  std::uint8_t unit;
-  std::uint8_t selector;
-  std::uint8_t query;
-  std::vector<std::uint8_t> data;  // as sent
-};
+using namespace platform::linux_uvc;
 
 struct FakeCamera {
-  NodeCapabilities caps{"uvcvideo", "Fake Camera", platform::linux_uvc::kCapVideoCapture};
-  int open_error = 0;  // what open() of this node returns
-  int caps_error = 0;  // what VIDIOC_QUERYCAP returns
-  std::map<std::pair<std::uint8_t, std::uint8_t>, std::vector<std::uint8_t>> controls;
-  std::deque<int> injected;  // results returned, in order, before any emulation
-  std::vector<FakeCall> calls;
+  struct Call {
+    std::uint8_t query;
+    std::vector<std::uint8_t> data;  // as sent
+  };
+  NodeCapabilities caps{"uvcvideo", "Fake Camera", kCapVideoCapture};
+  int open_error = 0;
+  std::map<std::pair<int, int>, std::vector<std::uint8_t>> controls;  // (unit, selector) -> value
+  std::deque<int> injected;
+  std::vector<Call> calls;
   int open_nodes = 0;
 
-  void addControl(std::uint8_t unit, std::uint8_t selector, std::size_t length) {
-    controls[{unit, selector}].assign(length, 0);
-  }
-  std::size_t countQueries(std::uint8_t query) const {
+  std::size_t count(std::uint8_t query) const {
     std::size_t n = 0;
     for (const auto& call : calls) n += call.query == query;
     return n;
@@ -51,36 +39,33 @@ struct FakeCamera {
 
 class FakeUvcNode final : public UvcIoctl {
  public:
-  explicit FakeUvcNode(std::shared_ptr<FakeCamera> camera) : camera_(std::move(camera)) {
-    ++camera_->open_nodes;
+  explicit FakeUvcNode(std::shared_ptr<FakeCamera> camera) : cam_(std::move(camera)) {
+    ++cam_->open_nodes;
   }
-  ~FakeUvcNode() override { --camera_->open_nodes; }
+  ~FakeUvcNode() override { --cam_->open_nodes; }
 
   int queryCapabilities(NodeCapabilities& out) override {
-    if (camera_->caps_error != 0) return camera_->caps_error;
-    out = camera_->caps;
+    out = cam_->caps;
     return 0;
   }
-
   int controlQuery(std::uint8_t unit, std::uint8_t selector, std::uint8_t query,
                    std::span<std::uint8_t> data) override {
-    camera_->calls.push_back({unit, selector, query, {data.begin(), data.end()}});
-    if (!camera_->injected.empty()) {
-      const int result = camera_->injected.front();
-      camera_->injected.pop_front();
+    cam_->calls.push_back({query, {data.begin(), data.end()}});
+    if (!cam_->injected.empty()) {
+      const int result = cam_->injected.front();
+      cam_->injected.pop_front();
       if (result != 0) return result;
     }
-    const auto control = camera_->controls.find({unit, selector});
-    if (control == camera_->controls.end()) return -ENOENT;
+    const auto control = cam_->controls.find({unit, selector});
+    if (control == cam_->controls.end()) return -ENOENT;
     auto& value = control->second;
-    if (query == platform::linux_uvc::kUvcGetLen) {
+    if (query == kUvcGetLen) {
       if (data.size() != 2) return -ENOBUFS;
       data[0] = static_cast<std::uint8_t>(value.size());
       data[1] = static_cast<std::uint8_t>(value.size() >> 8);
-      return 0;
-    }
-    if (data.size() != value.size()) return -ENOBUFS;
-    if (query == platform::linux_uvc::kUvcSetCur) {
+    } else if (data.size() != value.size()) {
+      return -ENOBUFS;
+    } else if (query == kUvcSetCur) {
       value.assign(data.begin(), data.end());
     } else {
       std::copy(value.begin(), value.end(), data.begin());
@@ -89,17 +74,14 @@ class FakeUvcNode final : public UvcIoctl {
   }
 
  private:
-  std::shared_ptr<FakeCamera> camera_;
+  std::shared_ptr<FakeCamera> cam_;
 };
 
 class FakeNodeOpener final : public UvcNodeOpener {
  public:
   std::shared_ptr<FakeCamera> add(const std::filesystem::path& node) {
-    auto camera = std::make_shared<FakeCamera>();
-    cameras_[node] = camera;
-    return camera;
+    return cameras_[node] = std::make_shared<FakeCamera>();
   }
-
   int open(const std::filesystem::path& node, std::unique_ptr<UvcIoctl>& out) override {
     const auto found = cameras_.find(node);
     if (found == cameras_.end()) return -ENOENT;

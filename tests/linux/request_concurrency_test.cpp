@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <thread>
-#include <vector>
 
 #include "fake_uvc_node.h"
 #include "platform/linux/uvc_capture_device.h"
@@ -13,8 +12,8 @@ namespace {
 // reach the node one at a time and the length cache must stay whole.
 TEST(RequestConcurrency, RequestsFromTwoThreadsAreSerialisedAndLengthsAskedOnce) {
   auto camera = std::make_shared<testing::FakeCamera>();
-  camera->addControl(6, 1, 4);
-  camera->addControl(6, 3, 12);
+  camera->controls[{6, 1}].assign(4, 0);
+  camera->controls[{6, 3}].assign(12, 0);
   UvcCaptureDevice device(std::make_unique<testing::FakeUvcNode>(camera), "/dev/video0", {});
 
   constexpr int kRequests = 200;
@@ -34,7 +33,7 @@ TEST(RequestConcurrency, RequestsFromTwoThreadsAreSerialisedAndLengthsAskedOnce)
   first.join();
   second.join();
 
-  EXPECT_EQ(camera->countQueries(kUvcGetLen), 2u);
+  EXPECT_EQ(camera->count(kUvcGetLen), 2u);
   EXPECT_EQ(camera->calls.size(), 2u + 2 * kRequests);
 }
 

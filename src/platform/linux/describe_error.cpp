@@ -13,8 +13,7 @@ std::string describeError(int error, const std::string& device_path) {
   const std::string device = device_path.empty() ? std::string("the camera") : device_path;
   const int code = error < 0 ? error : -error;
   switch (code) {
-    case 0:
-      return "No error on " + device + ".";
+    case 0: return "No error on " + device + ".";
     case -EACCES:
     case -EPERM:
       return "Permission denied on " + device +
@@ -25,7 +24,8 @@ std::string describeError(int error, const std::string& device_path) {
              ", then sudo udevadm control --reload && sudo udevadm trigger) and plug the camera "
              "in again.";
     case -ENOENT:
-      return device + " does not exist. The camera may have been unplugged; 'emberline list' "
+      return device +
+             " does not exist. The camera may have been unplugged; 'emberline list' "
              "shows the cameras present.";
     case -ENODEV:
     case -ENXIO:
@@ -33,7 +33,8 @@ std::string describeError(int error, const std::string& device_path) {
              " was unplugged or stopped responding. Plug it in again and repeat the operation; "
              "if the flash was being written, burn the image again.";
     case -ENOTTY:
-      return device + " is not the video-capture node of a UVC camera (it does not answer "
+      return device +
+             " is not the video-capture node of a UVC camera (it does not answer "
              "extension-unit requests). Choose another device from 'emberline list'.";
     case kErrNoSuchControl:
       return "The camera at " + device +
@@ -42,8 +43,7 @@ std::string describeError(int error, const std::string& device_path) {
     case kErrWrongState:
       return "The camera at " + device +
              " refused the request in its current state. Plug it in again and retry.";
-    case kErrBadAnswer:
-      return "The camera at " + device + " gave an answer outside the protocol.";
+    case kErrBadAnswer: return "The camera at " + device + " gave an answer outside the protocol.";
     case kErrPayloadTooLong:
       return "A request was longer than the camera's control on " + device +
              " and was not sent: this camera's firmware uses shorter controls than Emberline "
@@ -60,14 +60,12 @@ std::string describeError(int error, const std::string& device_path) {
       return "The camera at " + device +
              " refused the request in its power state. Connect it directly to a powered USB port.";
     case -ERANGE:
-    case -EINVAL:
-      return "The camera at " + device + " rejected a value in the request as invalid.";
+    case -EINVAL: return "The camera at " + device + " rejected a value in the request as invalid.";
     case -EIO:
       return "The camera at " + device +
              " reported an invalid unit, control or request, or a USB transfer failed. Check the "
              "cable and retry.";
-    case -EPIPE:
-      return "The camera at " + device + " stalled the request.";
+    case -EPIPE: return "The camera at " + device + " stalled the request.";
     case -ETIMEDOUT:
       return "The camera at " + device +
              " did not answer in time. Check the cable, avoid unpowered hubs, and plug the "
@@ -77,8 +75,7 @@ std::string describeError(int error, const std::string& device_path) {
     case -EOVERFLOW:
       return "A USB transfer to " + device +
              " failed. Check the cable, avoid unpowered hubs, and retry.";
-    case -ENOTSUP:
-      return "This request is not available for " + device + " on Linux.";
+    case -ENOTSUP: return "This request is not available for " + device + " on Linux.";
     default:
       return "A request to " + device + " failed: " + std::generic_category().message(-code) + ".";
   }

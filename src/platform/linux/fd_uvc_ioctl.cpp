@@ -71,6 +71,8 @@ class SystemNodeOpener final : public UvcNodeOpener {
 
 }  // namespace
 
-std::shared_ptr<UvcNodeOpener> systemNodeOpener() { return std::make_shared<SystemNodeOpener>(); }
+std::shared_ptr<UvcNodeOpener> systemNodeOpener() {
+  return std::make_shared<SystemNodeOpener>();
+}
 
 }  // namespace emberline::platform::linux_uvc

@@ -50,8 +50,9 @@ unsigned readIndex(const fs::path& path) {
 fs::path sysfsNodeOf(const fs::path& sysfs_root, const fs::path& node) {
   struct stat info {};
   if (::stat(node.c_str(), &info) == 0 && S_ISCHR(info.st_mode)) {
-    const auto by_number = sysfs_root / "dev" / "char" /
-                           (std::to_string(major(info.st_rdev)) + ":" + std::to_string(minor(info.st_rdev)));
+    const auto by_number =
+        sysfs_root / "dev" / "char" /
+        (std::to_string(major(info.st_rdev)) + ":" + std::to_string(minor(info.st_rdev)));
     std::error_code error;
     if (fs::exists(by_number, error)) return by_number;
   }
@@ -83,7 +84,9 @@ LinuxDeviceList::LinuxDeviceList(fs::path sysfs_root, fs::path dev_root)
 
 LinuxDeviceList::LinuxDeviceList(fs::path sysfs_root, fs::path dev_root,
                                  std::shared_ptr<UvcNodeOpener> opener)
-    : sysfs_root_(std::move(sysfs_root)), dev_root_(std::move(dev_root)), opener_(std::move(opener)) {}
+    : sysfs_root_(std::move(sysfs_root)),
+      dev_root_(std::move(dev_root)),
+      opener_(std::move(opener)) {}
 
 LinuxDeviceList::~LinuxDeviceList() = default;
 
@@ -94,7 +97,8 @@ int LinuxDeviceList::enumerate(std::vector<device::DeviceEntry>& out) {
   fs::directory_iterator it(class_dir, error);
   if (error) {
     // No video4linux class at all: the driver core has no video device.
-    if (error == std::errc::no_such_file_or_directory || error == std::errc::not_a_directory) return 0;
+    if (error == std::errc::no_such_file_or_directory || error == std::errc::not_a_directory)
+      return 0;
     return -error.value();
   }
 
@@ -108,9 +112,8 @@ int LinuxDeviceList::enumerate(std::vector<device::DeviceEntry>& out) {
     std::error_code link_error;
     const auto interface_dir = fs::canonical(node_dir / "device", link_error);
     if (link_error) continue;
-    if (fs::read_symlink(interface_dir / "driver", link_error).filename() != "uvcvideo" || link_error) {
-      continue;
-    }
+    const auto driver = fs::read_symlink(interface_dir / "driver", link_error);
+    if (link_error || driver.filename() != "uvcvideo") continue;
     const auto dev_path = dev_root_ / name;
     if (!mayBeUvcCaptureNode(*opener_, dev_path)) continue;
 
@@ -132,7 +135,8 @@ int LinuxDeviceList::enumerate(std::vector<device::DeviceEntry>& out) {
   return 0;
 }
 
-std::shared_ptr<device::CaptureDevice> LinuxDeviceList::open(const device::DeviceEntry& entry, int* error) {
+std::shared_ptr<device::CaptureDevice> LinuxDeviceList::open(const device::DeviceEntry& entry,
+                                                             int* error) {
   const fs::path node = entry.path ? *entry.path : entry.id;
   std::unique_ptr<UvcIoctl> ioctl;
   int result = opener_->open(node, ioctl);

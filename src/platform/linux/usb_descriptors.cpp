@@ -42,7 +42,8 @@ std::optional<DescriptorFault> parseExtensionUnit(Bytes d, const WalkState& stat
   if (control_size_at >= d.size()) return DescriptorFault::MalformedExtensionUnit;
   const std::size_t control_size = d[control_size_at];
   // bmControls, then iExtension, must fit in bLength.
-  if (control_size_at + 1 + control_size + 1 > d.size()) return DescriptorFault::MalformedExtensionUnit;
+  if (control_size_at + 1 + control_size + 1 > d.size())
+    return DescriptorFault::MalformedExtensionUnit;
   if (d[3] == 0) return DescriptorFault::MalformedExtensionUnit;  // unit ids start at 1
 
   ExtensionUnitDescriptor unit;
@@ -127,13 +128,16 @@ std::string_view describeFault(DescriptorFault fault) {
   switch (fault) {
     case DescriptorFault::None: return "no fault";
     case DescriptorFault::NoDeviceDescriptor: return "they do not start with a device descriptor";
-    case DescriptorFault::NotAConfiguration: return "a configuration does not start with a configuration descriptor";
+    case DescriptorFault::NotAConfiguration:
+      return "a configuration does not start with a configuration descriptor";
     case DescriptorFault::Truncated: return "they end in the middle of a descriptor";
     case DescriptorFault::ZeroLength: return "a descriptor has a length below 2";
     case DescriptorFault::LengthPastEnd: return "a descriptor's length runs past the end";
-    case DescriptorFault::NestedConfiguration: return "a configuration descriptor appears inside another configuration";
+    case DescriptorFault::NestedConfiguration:
+      return "a configuration descriptor appears inside another configuration";
     case DescriptorFault::ShortInterface: return "an interface descriptor is too short";
-    case DescriptorFault::MalformedExtensionUnit: return "an extension unit descriptor is malformed";
+    case DescriptorFault::MalformedExtensionUnit:
+      return "an extension unit descriptor is malformed";
   }
   return "unknown fault";
 }

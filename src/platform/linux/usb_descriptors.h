@@ -40,7 +40,7 @@ enum class DescriptorFault {
 
 struct DescriptorScan {
   DescriptorFault fault = DescriptorFault::None;
-  std::size_t fault_offset = 0;  // where the descriptor at fault starts
+  std::size_t fault_offset = 0;                // where the descriptor at fault starts
   std::vector<ExtensionUnitDescriptor> units;  // in descriptor order; empty on a fault
 
   bool ok() const { return fault == DescriptorFault::None; }

@@ -28,13 +28,17 @@ int translateQueryError(int error) {
   }
 }
 
-std::string errorText(int error) { return std::generic_category().message(-error); }
+std::string errorText(int error) {
+  return std::generic_category().message(-error);
+}
 
 }  // namespace
 
 UvcCaptureDevice::UvcCaptureDevice(std::unique_ptr<UvcIoctl> node, std::string device_path,
                                    std::filesystem::path sysfs_node)
-    : node_(std::move(node)), device_path_(std::move(device_path)), sysfs_node_(std::move(sysfs_node)) {}
+    : node_(std::move(node)),
+      device_path_(std::move(device_path)),
+      sysfs_node_(std::move(sysfs_node)) {}
 
 bool UvcCaptureDevice::unplugged() const {
   const std::lock_guard lock(mutex_);
@@ -100,11 +104,11 @@ int UvcCaptureDevice::control(const device::ControlRequest& request) {
   return 0;
 }
 
-std::optional<std::uint32_t> UvcCaptureDevice::findExtensionUnitNode(const device::Guid& property_set) {
+std::optional<std::uint32_t> UvcCaptureDevice::findExtensionUnitNode(
+    const device::Guid& property_set) {
   const std::lock_guard lock(mutex_);
   lookup_problem_.clear();
-  auto unit = lookUpUnit(property_set);
-  return unit;
+  return lookUpUnit(property_set);
 }
 
 std::optional<std::uint32_t> UvcCaptureDevice::lookUpUnit(const device::Guid& property_set) {
@@ -133,8 +137,8 @@ std::optional<std::uint32_t> UvcCaptureDevice::lookUpUnit(const device::Guid& pr
                       "); trying the usual extension-unit ids.";
     return std::nullopt;
   }
-  const auto scan = scanUsbDescriptors(
-      std::span(reinterpret_cast<const std::uint8_t*>(raw.data()), raw.size()));
+  const auto scan =
+      scanUsbDescriptors(std::span(reinterpret_cast<const std::uint8_t*>(raw.data()), raw.size()));
   if (!scan.ok()) {
     lookup_problem_ = "The USB descriptors of " + device_path_ + " are malformed (" +
                       std::string(describeFault(scan.fault)) + ", at byte " +
@@ -144,9 +148,9 @@ std::optional<std::uint32_t> UvcCaptureDevice::lookUpUnit(const device::Guid& pr
   }
   // Units of the active configuration and of this node's own Video Control
   // interface only; either constraint is dropped when sysfs does not say.
-  const auto unit = findExtensionUnit(scan, property_set,
-                                      readByteAttribute(usb_dir / "bConfigurationValue", 10),
-                                      readByteAttribute(interface_dir / "bInterfaceNumber", 16));
+  const auto unit =
+      findExtensionUnit(scan, property_set, readByteAttribute(usb_dir / "bConfigurationValue", 10),
+                        readByteAttribute(interface_dir / "bInterfaceNumber", 16));
   if (!unit) {
     lookup_problem_ = device_path_ +
                       " has no extension unit of the supported camera family; it is probably "

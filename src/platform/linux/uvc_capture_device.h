@@ -39,7 +39,8 @@ class UvcCaptureDevice final : public device::CaptureDevice {
   std::string lookupProblem() const;
 
  private:
-  int query(std::uint8_t unit, std::uint8_t selector, std::uint8_t code, std::span<std::uint8_t> data);
+  int query(std::uint8_t unit, std::uint8_t selector, std::uint8_t code,
+            std::span<std::uint8_t> data);
   int controlLength(std::uint8_t unit, std::uint8_t selector, std::size_t& length);
   std::optional<std::uint32_t> lookUpUnit(const device::Guid& property_set);
 
