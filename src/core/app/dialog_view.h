@@ -1,0 +1,53 @@
+#pragma once
+
+// What the main dialog's behaviour needs from a toolkit: rendering of
+// controls by id, the tab control, modal boxes, the file dialog, and a way to
+// run code on the user-interface thread. The Qt face implements it; tests use
+// a recording fake. Everything but runOnUiThread is called on the UI thread.
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "core/app/dialog_template.h"
+
+namespace emberline::app {
+
+class DialogView {
+ public:
+  virtual ~DialogView() = default;
+
+  // Runs `fn` on the UI thread and returns once it has run; runs it at once
+  // when called on the UI thread. Workers reach the dialog only through this.
+  virtual void runOnUiThread(const std::function<void()>& fn) = 0;
+
+  // Control changes, already decided by the controller.
+  virtual void setControlVisible(int id, bool visible) = 0;
+  virtual void setControlEnabled(int id, bool enabled) = 0;
+  virtual void setControlText(int id, const std::string& text) = 0;  // UTF-8
+  virtual void setProgress(int id, int minimum, int maximum, int position) = 0;
+
+  // The window's own furniture.
+  virtual void setDialogIcon() = 0;
+  // Adds the About item to the window's system menu, or wherever the
+  // platform lets an operator reach it; `command` goes back to OnSysCommand.
+  virtual void addSystemMenuItem(unsigned command, const std::string& text) = 0;
+  virtual void insertTab(int index, const std::string& text) = 0;
+  // Selects a tab from code; no selection-change notification follows.
+  virtual void selectTab(int index) = 0;
+
+  // A modal message with an OK button; `caption` empty means the dialog's title.
+  virtual void showMessage(const std::string& text, const std::string& caption) = 0;
+  // The file-open dialog; nullopt when the operator did not choose a file.
+  virtual std::optional<std::filesystem::path> chooseSourceFile(const SourceFileDialog& settings) = 0;
+  virtual void showAbout() = 0;
+  // Ends the dialog with `result` as soon as the current handler has returned.
+  virtual void endDialog(int result) = 0;
+
+  // A workflow's worker has ended (UI thread); a face that put off closing
+  // the dialog closes it now.
+  virtual void workflowEnded() {}
+};
+
+}  // namespace emberline::app

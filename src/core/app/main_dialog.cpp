@@ -1,0 +1,212 @@
+#include "core/app/main_dialog.h"
+
+#include <algorithm>
+#include <cstdint>
+
+#include "core/device/clock.h"
+#include "core/workflows/camera_session.h"
+
+namespace emberline::app {
+
+namespace w = workflows;
+
+// The workflows' view of the dialog. Every call may come from a worker; it is
+// carried onto the UI thread and returns once the dialog has taken it.
+class CEmberline_testDlg::Port final : public w::UiPort {
+ public:
+  explicit Port(CEmberline_testDlg& dialog) : dialog_(dialog) {}
+
+  void setStatus(int string_id) override {
+    ui([&] { dialog_.setText(w::kCtlStatus, dialog_.loadString(string_id)); });
+  }
+  void setControlText(int control_id, const std::string& text) override {
+    ui([&] { dialog_.setText(control_id, text); });
+  }
+  void showControl(int control_id, bool visible) override {
+    ui([&] { dialog_.show(control_id, visible); });
+  }
+  void enableControl(int control_id, bool enabled) override {
+    ui([&] { dialog_.enable(control_id, enabled); });
+  }
+  void setProgressRange(int bar_id, int minimum, int maximum) override {
+    ui([&] { dialog_.setRange(bar_id, minimum, maximum); });
+  }
+  void setProgressPos(int bar_id, int position) override {
+    ui([&] { dialog_.setPosition(bar_id, position); });
+  }
+  void showMessage(const std::string& text, const std::string& caption) override {
+    ui([&] { dialog_.message(text, caption); });
+  }
+
+ private:
+  template <typename F>
+  void ui(F&& fn) {
+    dialog_.view_.runOnUiThread(std::function<void()>(std::forward<F>(fn)));
+  }
+  CEmberline_testDlg& dialog_;
+};
+
+CEmberline_testDlg::CEmberline_testDlg(device::DeviceList& devices, DialogView& view,
+                                       WorkerLauncher& workers, DialogOptions options)
+    : devices_(devices),
+      view_(view),
+      workers_(workers),
+      options_(std::move(options)),
+      port_(std::make_unique<Port>(*this)) {
+  device::Clock& clock = options_.clock ? *options_.clock : device::systemClock();
+  session_ = std::make_unique<w::CameraSession>(devices_, *port_, clock);
+  // The controls as the template creates them.
+  for (const ControlTemplate& t : mainDialogControls()) {
+    ControlState state;
+    state.visible = !t.has(kStyleHidden);
+    state.enabled = !t.has(kStyleDisabled);
+    state.text = std::string(t.caption(options_.language));
+    controls_.emplace(t.id, std::move(state));
+  }
+}
+
+CEmberline_testDlg::~CEmberline_testDlg() { OnDestroy(); }
+
+w::UiPort& CEmberline_testDlg::port() { return *port_; }
+
+std::string CEmberline_testDlg::loadString(int string_id) const {
+  return std::string(w::loadString(options_.language, string_id));
+}
+
+const ControlState& CEmberline_testDlg::control(int id) const {
+  static const ControlState kNone{false, false, {}, 0, 0, 0};
+  const auto it = controls_.find(id);
+  return it == controls_.end() ? kNone : it->second;
+}
+
+bool CEmberline_testDlg::OnInitDialog() {
+  // The About item goes after the window's own commands.
+  const std::string about = loadString(w::kStrAbout);
+  if (!about.empty()) view_.addSystemMenuItem(kIdmAboutBox, about);
+  view_.setDialogIcon();
+
+  if (session_->DiscoverCamera() != 0) {
+    message(kMsgNoVideoDevice);
+    // Initialisation goes on; the dialog closes once it has returned.
+    end_result_ = -1;
+    view_.endDialog(-1);
+  }
+
+  // The session allocated the image buffer filled with 0xFF.
+  m_nImageSize = static_cast<int>(w::kImageSize);
+
+  view_.insertTab(0, loadString(w::kStrTabBurn));
+  view_.insertTab(1, loadString(w::kStrTabAuxiliary));
+  current_tab_ = 0;
+  view_.selectTab(0);
+
+  for (int id : {w::kCtlEraseSf, w::kCtlRomExport, w::kCtlExportName, w::kCtlFwVersion,
+                 w::kCtlProgressStage, w::kCtlStageErase, w::kCtlStageEraseOk, w::kCtlStageBurn,
+                 w::kCtlStageBurnOk, w::kCtlStageVerify, w::kCtlStageVerifyOk})
+    show(id, false);
+  setText(w::kCtlStatus, loadString(w::kStrNoTask));
+
+  std::uint8_t chip_id = 0;
+  const bool read = session_->ReadChipId(chip_id);
+  persistDevice();
+  if (read) return true;
+  message(kMsgChipIdFailed);
+  return false;
+}
+
+long CEmberline_testDlg::OnTcnSelchangeTab(int selected) {
+  if (selected == 0) {
+    current_tab_ = 0;
+    for (int id : kBurnPageControls) show(id, true);
+    for (int id : kAuxiliaryRow) show(id, false);
+  } else if (selected == 1) {
+    current_tab_ = 1;
+    for (int id : kBurnPageControls) show(id, false);
+    // "Erase SF" first, then the export row and "F/W Version" beside it.
+    for (int id : kAuxiliaryRow) show(id, true);
+    for (int id : {w::kCtlStageErase, w::kCtlStageBurn, w::kCtlStageVerify, w::kCtlStageEraseOk,
+                   w::kCtlStageBurnOk, w::kCtlStageVerifyOk, w::kCtlProgressStage})
+      show(id, false);
+  }
+  return 0;
+}
+
+bool CEmberline_testDlg::OnSysCommand(unsigned id) {
+  if ((id & 0xFFF0u) != kIdmAboutBox) return false;
+  view_.showAbout();
+  return true;
+}
+
+void CEmberline_testDlg::OnDestroy() {
+  if (destroyed_) return;
+  destroyed_ = true;
+  // The worker uses the session and reports to this dialog: both stay until
+  // it has ended.
+  workers_.join();
+  session_.reset();
+}
+
+void CEmberline_testDlg::showBurnPage() {
+  current_tab_ = 0;
+  view_.selectTab(0);
+  for (int id : kBurnPageControls) show(id, true);
+  for (int id : kAuxiliaryRow) show(id, false);
+}
+
+void CEmberline_testDlg::hideStageRow() {
+  for (int id : kStageRow) show(id, false);
+}
+
+void CEmberline_testDlg::show(int id, bool visible) {
+  const auto it = controls_.find(id);
+  if (it == controls_.end()) return;
+  it->second.visible = visible;
+  view_.setControlVisible(id, visible);
+}
+
+void CEmberline_testDlg::enable(int id, bool enabled) {
+  const auto it = controls_.find(id);
+  if (it == controls_.end()) return;
+  it->second.enabled = enabled;
+  view_.setControlEnabled(id, enabled);
+}
+
+void CEmberline_testDlg::setText(int id, const std::string& text) {
+  const auto it = controls_.find(id);
+  if (it == controls_.end()) return;
+  it->second.text = text;
+  view_.setControlText(id, text);
+}
+
+// Progress bars hold their position inside the range, as the native control
+// does: a workflow may set positions past the end (the burn's programming
+// stage does) and the bar then stays full.
+void CEmberline_testDlg::setRange(int id, int minimum, int maximum) {
+  const auto it = controls_.find(id);
+  if (it == controls_.end() || minimum > maximum) return;
+  ControlState& bar = it->second;
+  bar.minimum = minimum;
+  bar.maximum = maximum;
+  bar.position = std::clamp(bar.position, minimum, maximum);
+  view_.setProgress(id, bar.minimum, bar.maximum, bar.position);
+}
+
+void CEmberline_testDlg::setPosition(int id, int position) {
+  const auto it = controls_.find(id);
+  if (it == controls_.end()) return;
+  ControlState& bar = it->second;
+  bar.position = std::clamp(position, bar.minimum, bar.maximum);
+  view_.setProgress(id, bar.minimum, bar.maximum, bar.position);
+}
+
+void CEmberline_testDlg::message(std::string_view text, std::string_view caption) {
+  view_.showMessage(std::string(text), std::string(caption));
+}
+
+void CEmberline_testDlg::persistDevice() {
+  if (!options_.persist) return;
+  const std::string error = options_.persist();
+  if (!error.empty()) port_->showMessage(error, {});
+}
+
+}  // namespace emberline::app

@@ -1,0 +1,152 @@
+#pragma once
+
+// The main dialog's behaviour, without a toolkit: what each control shows,
+// the two tab pages, the status line, loading the source image, and the
+// workflow frame (a start handler on the UI thread, a worker that runs one
+// camera operation). A face creates its widgets from the template table,
+// forwards the operator's actions to the handlers below and renders what the
+// controller tells its DialogView.
+//
+// Threads: handlers run on the UI thread. A workflow runs on a worker from
+// the WorkerLauncher; everything it does to the dialog passes through
+// DialogView::runOnUiThread, so the control state below is only ever touched
+// on the UI thread. One device operation runs at a time: while a workflow
+// runs, every start button is disabled and the start handlers and the
+// version query refuse.
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/app/dialog_template.h"
+#include "core/app/dialog_view.h"
+#include "core/app/worker_launcher.h"
+#include "core/workflows/strings.h"
+#include "core/workflows/ui_port.h"
+
+namespace emberline::device {
+class Clock;
+class DeviceList;
+}  // namespace emberline::device
+
+namespace emberline::workflows {
+class CameraSession;
+}
+
+namespace emberline::app {
+
+// System-menu command of the About item.
+inline constexpr unsigned kIdmAboutBox = 0x0010;
+
+// Messages of the dialog itself (the workflows bring their own).
+inline constexpr std::string_view kMsgNoVideoDevice = "Can't find video device!";
+inline constexpr std::string_view kMsgChipIdFailed = "GetChipIDValue Failed!";
+inline constexpr std::string_view kCaptionFwVersion = "Get F/W Version";
+inline constexpr std::string_view kMsgBusy = "Another task is running, please wait until it ends!";
+
+struct ControlState {
+  bool visible = true;
+  bool enabled = true;
+  std::string text;  // UTF-8
+  int minimum = 0;   // progress bars
+  int maximum = 100;
+  int position = 0;
+};
+
+enum class Workflow { None, Burn, Erase, Export };
+
+struct DialogOptions {
+  workflows::Language language = workflows::Language::English;
+  device::Clock* clock = nullptr;  // the system clock when null
+  // Runs after every device operation (on the thread that ran it) so that a
+  // simulated camera's state is written back; returns a message to show, or
+  // an empty string when all went well.
+  std::function<std::string()> persist;
+};
+
+class CEmberline_testDlg {
+ public:
+  CEmberline_testDlg(device::DeviceList& devices, DialogView& view, WorkerLauncher& workers,
+                     DialogOptions options = {});
+  ~CEmberline_testDlg();
+  CEmberline_testDlg(const CEmberline_testDlg&) = delete;
+  CEmberline_testDlg& operator=(const CEmberline_testDlg&) = delete;
+
+  // --- handlers (UI thread) ---
+  // TRUE when the chip identifier was read. Without a camera it asks the view
+  // to end the dialog with -1 once it has returned.
+  bool OnInitDialog();
+  // BN_CLICKED routed through the message map; false when the id has no entry.
+  bool OnCommand(int control_id);
+  void OnBnClickedBrowse();
+  void OnBnClickedGo();
+  void OnBnClickedEraseSf();
+  void OnBnClickedRomExport();
+  void OnBnClickedFwVersion();
+  // The files of one drop, in the order the drop reports them.
+  void OnDropFiles(const std::vector<std::filesystem::path>& files);
+  // The operator selected tab item `selected`; the result (*pResult) is 0.
+  long OnTcnSelchangeTab(int selected);
+  // True when the command was the About item; false lets the toolkit handle it.
+  bool OnSysCommand(unsigned id);
+  // Waits for a running worker, then frees the session and its image buffer.
+  void OnDestroy();
+
+  // --- state (UI thread) ---
+  const ControlState& control(int id) const;
+  int currentTab() const { return current_tab_; }
+  Workflow runningWorkflow() const { return running_; }
+  bool busy() const { return running_ != Workflow::None; }
+  // Closing waits for a running workflow: a face puts the close off until
+  // workflowEnded() when this is false.
+  bool canClose() const { return !busy(); }
+  std::optional<int> endResult() const { return end_result_; }
+  workflows::Language language() const { return options_.language; }
+  std::string loadString(int string_id) const;
+  int imageSize() const { return m_nImageSize; }
+  // Null before construction finished and after OnDestroy.
+  workflows::CameraSession* session() { return session_.get(); }
+  // The port the workflows report through (any thread).
+  workflows::UiPort& port();
+
+ private:
+  class Port;
+  struct WorkflowRow;
+  friend class Port;
+
+  // Control changes on the UI thread: record, then render.
+  void show(int id, bool visible);
+  void enable(int id, bool enabled);
+  void setText(int id, const std::string& text);
+  void setRange(int id, int minimum, int maximum);
+  void setPosition(int id, int position);
+  void message(std::string_view text, std::string_view caption = {});
+
+  void showBurnPage();
+  void hideStageRow();
+  bool loadSourceImage(const std::filesystem::path& path);
+  void startWorkflow(const WorkflowRow& row);
+  void runWorker(const WorkflowRow& row);
+  int runOperation(Workflow workflow);
+  void persistDevice();  // on the calling thread; reports through the port
+
+  device::DeviceList& devices_;
+  DialogView& view_;
+  WorkerLauncher& workers_;
+  DialogOptions options_;
+  std::unique_ptr<Port> port_;
+  std::unique_ptr<workflows::CameraSession> session_;
+  std::map<int, ControlState> controls_;
+  int current_tab_ = 0;
+  int m_nImageSize = 0;
+  Workflow running_ = Workflow::None;
+  std::optional<int> end_result_;
+  bool destroyed_ = false;
+};
+
+}  // namespace emberline::app

@@ -1,0 +1,96 @@
+#pragma once
+
+// The operator's dialog in Qt Widgets. It creates one widget per control of
+// the dialog template, forwards the operator's actions to the controller and
+// renders what the controller decides; it holds no behaviour of its own.
+//
+// Workers reach the widgets only through runOnUiThread, a blocking queued
+// call onto the dialog's thread (a direct call on it), so every widget is
+// touched on the UI thread and a worker's message box is shown there too.
+
+#include <QDialog>
+#include <QPointer>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "core/app/dialog_view.h"
+#include "core/app/main_dialog.h"
+#include "core/app/worker_launcher.h"
+
+class QMenu;
+class QTabWidget;
+class QToolButton;
+
+namespace emberline::device {
+class DeviceList;
+}
+
+namespace emberline::gui {
+
+class EmberlineDialog final : public QDialog, public app::DialogView {
+  Q_OBJECT
+
+ public:
+  EmberlineDialog(device::DeviceList& devices, workflows::Language language,
+                  std::function<std::string()> persist = {}, QWidget* parent = nullptr);
+  ~EmberlineDialog() override;
+
+  // Runs the dialog's initialisation. False when it ended the dialog (no
+  // camera); result() then holds the end result.
+  bool initialise();
+  // Initialises, runs the dialog modally and tears it down; the dialog's result
+  // (-1 when no camera was found).
+  int runModal();
+
+  app::CEmberline_testDlg& controller() { return *controller_; }
+  QWidget* control(int id) const;
+  QString controlText(int id) const;
+  QTabWidget* tabControl() const;
+  // The button that stands in for the title bar's system menu.
+  QToolButton* systemMenuButton() const { return system_menu_button_; }
+  QMenu* systemMenu() const { return system_menu_; }
+
+  // --- app::DialogView ---
+  void runOnUiThread(const std::function<void()>& fn) override;
+  void setControlVisible(int id, bool visible) override;
+  void setControlEnabled(int id, bool enabled) override;
+  void setControlText(int id, const std::string& text) override;
+  void setProgress(int id, int minimum, int maximum, int position) override;
+  void setDialogIcon() override;
+  void addSystemMenuItem(unsigned command, const std::string& text) override;
+  void insertTab(int index, const std::string& text) override;
+  void selectTab(int index) override;
+  void showMessage(const std::string& text, const std::string& caption) override;
+  std::optional<std::filesystem::path> chooseSourceFile(const app::SourceFileDialog& settings) override;
+  void showAbout() override;
+  void endDialog(int result) override;
+  void workflowEnded() override;
+
+ public slots:
+  void done(int result) override;
+
+ protected:
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+
+ private:
+  void createControls();
+  void destroyController();
+
+  workflows::Language language_;
+  app::ThreadLauncher workers_;
+  std::unique_ptr<app::CEmberline_testDlg> controller_;
+  std::map<int, QWidget*> controls_;
+  QToolButton* system_menu_button_ = nullptr;
+  QMenu* system_menu_ = nullptr;
+  std::optional<int> init_end_result_;  // EndDialog during initialisation
+  std::optional<int> pending_close_;    // a close put off until the worker ends
+  bool initialising_ = false;
+};
+
+}  // namespace emberline::gui

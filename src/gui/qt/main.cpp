@@ -1,0 +1,83 @@
+// emberline-gui [--device DEV] [--lang L]: the operator's dialog.
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QLibraryInfo>
+#include <QMessageBox>
+#include <QTranslator>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "core/workflows/strings.h"
+#include "frontend/device_selection.h"
+#include "gui/qt/app_icon.h"
+#include "gui/qt/emberline_dialog.h"
+
+namespace {
+
+using emberline::workflows::Language;
+
+int fail(const QString& text) {
+  std::fprintf(stderr, "emberline-gui: %s\n", text.toLocal8Bit().constData());
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("emberline-gui"));
+  QApplication::setApplicationVersion(QStringLiteral(EMBERLINE_VERSION));
+  QApplication::setWindowIcon(emberline::gui::applicationIcon());
+
+  QCommandLineParser parser;
+  parser.setApplicationDescription(QStringLiteral("Firmware programmer for USB video cameras: the operator's dialog."));
+  parser.addHelpOption();
+  parser.addVersionOption();
+  const QCommandLineOption device_option(
+      QStringLiteral("device"),
+      QStringLiteral("The camera: /dev/videoN, an index from 'emberline list', or sim:PATH for a simulated "
+                     "camera. Default: every camera, discovery chooses."),
+      QStringLiteral("DEV"));
+  const QCommandLineOption lang_option(
+      QStringLiteral("lang"), QStringLiteral("Language: en or zh_CN. Default: from the locale."),
+      QStringLiteral("L"));
+  parser.addOption(device_option);
+  parser.addOption(lang_option);
+  parser.process(app);
+
+  Language language = emberline::workflows::languageFromEnvironment();
+  if (parser.isSet(lang_option)) {
+    const auto chosen = emberline::workflows::parseLanguage(parser.value(lang_option).toStdString());
+    if (!chosen) return fail(QStringLiteral("unknown language '%1' (use en or zh_CN)").arg(parser.value(lang_option)));
+    language = *chosen;
+  }
+
+  // Qt's own texts (message-box buttons, the file dialog) in the same language.
+  QTranslator qt_texts;
+  if (language == Language::SimplifiedChinese &&
+      qt_texts.load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    QApplication::installTranslator(&qt_texts);
+
+  std::string error;
+  const auto spec = emberline::frontend::parseDeviceSpec(parser.value(device_option).toStdString(), &error);
+  if (!spec) return fail(QString::fromStdString(error));
+  std::unique_ptr<emberline::frontend::DeviceContext> context =
+      emberline::frontend::openDeviceContext(*spec, &error);
+  if (!context) {
+    QMessageBox::critical(nullptr, QStringLiteral("Common USB Emberline"), QString::fromStdString(error));
+    return 1;
+  }
+
+  emberline::frontend::DeviceContext* ctx = context.get();
+  emberline::gui::EmberlineDialog dialog(ctx->devices(), language, [ctx] {
+    std::string why;
+    if (ctx->persist(&why) == 0) return std::string();
+    return why.empty() ? std::string("Can't save the camera's state!") : why;
+  });
+  dialog.runModal();
+  // The program ends with the dialog, whatever its result.
+  return 0;
+}
