@@ -42,7 +42,7 @@ void SimDsp::writeRegister(std::uint16_t address, std::uint8_t value) {
       break;
     case reg::kSpiStart:
       if (value == 1) {
-        flash_.exchange(registers_[reg::kSpiOut]);
+        flash_.send(registers_[reg::kSpiOut]);
       } else if (value == 2) {
         // The receive register is the shift register: its content goes out
         // while the flash's byte comes in.
@@ -61,9 +61,9 @@ std::uint8_t SimDsp::readRegister(std::uint16_t address) const {
 }
 
 void SimDsp::sendAddress(std::uint32_t offset) {
-  flash_.exchange(static_cast<std::uint8_t>(offset >> 16));
-  flash_.exchange(static_cast<std::uint8_t>(offset >> 8));
-  flash_.exchange(static_cast<std::uint8_t>(offset));
+  flash_.send(static_cast<std::uint8_t>(offset >> 16));
+  flash_.send(static_cast<std::uint8_t>(offset >> 8));
+  flash_.send(static_cast<std::uint8_t>(offset));
 }
 
 // The block path runs complete flash commands of its own; a command the host
@@ -72,10 +72,10 @@ void SimDsp::readFlash(std::uint32_t offset, std::span<std::uint8_t> out) {
   flash_.abandon();
   registers_[reg::kChipSelect] = 1;
   flash_.select();
-  flash_.exchange(registers_[reg::kReadOpcode]);
+  flash_.send(registers_[reg::kReadOpcode]);
   sendAddress(offset);
   const std::uint8_t dummies = std::min(registers_[reg::kReadDummies], kMaxReadDummies);
-  for (std::uint8_t i = 0; i < dummies; ++i) flash_.exchange(0x00);
+  for (std::uint8_t i = 0; i < dummies; ++i) flash_.send(0x00);
   for (auto& byte : out) byte = flash_.exchange(0x00);
   flash_.release();
 }
@@ -84,12 +84,12 @@ void SimDsp::writeFlash(std::uint32_t offset, std::span<const std::uint8_t> data
   flash_.abandon();
   registers_[reg::kChipSelect] = 1;
   flash_.select();
-  flash_.exchange(registers_[reg::kWriteEnableOpcode]);
+  flash_.send(registers_[reg::kWriteEnableOpcode]);
   flash_.release();
   flash_.select();
-  flash_.exchange(registers_[reg::kProgramOpcode]);
+  flash_.send(registers_[reg::kProgramOpcode]);
   sendAddress(offset);
-  for (const auto byte : data) flash_.exchange(byte);
+  for (const auto byte : data) flash_.send(byte);
   flash_.release();
 }
 

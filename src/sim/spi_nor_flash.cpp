@@ -54,20 +54,20 @@ void SpiNorFlash::abandon() {
   command_.clear();
 }
 
-std::uint8_t SpiNorFlash::exchange(std::uint8_t in) {
+std::uint8_t SpiNorFlash::clock(std::uint8_t in, bool sampled) {
   if (!selected_) return 0xFF;
   const std::size_t index = clocked_++;
   if (command_.size() < kMaxCommandBytes) command_.push_back(in);
   if (index == 0) return 0xFF;  // nothing is driven while the opcode shifts in
   const std::uint8_t opcode = command_[0];
-  if (opcode == kReadStatus) return readStatus();
+  if (opcode == kReadStatus) return readStatus(sampled);
   if (ignoring_) return 0xFF;
   return answer(index);
 }
 
-std::uint8_t SpiNorFlash::readStatus() {
+std::uint8_t SpiNorFlash::readStatus(bool sampled) {
   const bool was_busy = busy();
-  if (busy_reads_left_ > 0) --busy_reads_left_;
+  if (sampled && busy_reads_left_ > 0) --busy_reads_left_;
   return static_cast<std::uint8_t>(status_ | (was_busy ? kStatusBusy : 0));
 }
 

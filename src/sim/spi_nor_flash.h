@@ -28,7 +28,10 @@ class SpiNorFlash {
   void abandon();  // drops a half-sent command without carrying it out
   bool selected() const { return selected_; }
   // One byte out on MOSI, the byte on MISO back (0xFF when nothing drives it).
-  std::uint8_t exchange(std::uint8_t in);
+  std::uint8_t exchange(std::uint8_t in) { return clock(in, true); }
+  // One byte out whose answer nobody samples. Busy time is counted in status
+  // bytes the host reads, so this does not count as a status read.
+  void send(std::uint8_t in) { clock(in, false); }
 
   // A flash that never gets ready: status reads keep the busy bit.
   void setNeverReady(bool never) { never_ready_ = never; }
@@ -48,7 +51,8 @@ class SpiNorFlash {
   std::uint8_t wrap(std::uint32_t offset) const;
 
   std::uint8_t answer(std::size_t index) const;  // MISO for command byte `index`
-  std::uint8_t readStatus();
+  std::uint8_t clock(std::uint8_t in, bool sampled);
+  std::uint8_t readStatus(bool sampled);
   int readDummies(std::uint8_t opcode) const;   // -1: not a read opcode of the part
   void execute();
   bool acceptsChipErase(std::uint8_t opcode) const;

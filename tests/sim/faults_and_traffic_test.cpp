@@ -14,11 +14,6 @@ namespace {
 using testing::RawCamera;
 using Bytes = std::vector<std::uint8_t>;
 
-int driverRequest(device::CaptureDevice& device, const device::Guid& set, device::XuOp op,
-                  std::array<std::uint8_t, 40>& record) {
-  return device.driverProperty(set, op, record);
-}
-
 TEST(Traffic, RecordsEveryRequestWithWhatWasSentOrReturned) {
   SimCamera camera(SimSettings{.chip_id = 0x33});
   RawCamera raw(camera);
@@ -97,27 +92,20 @@ TEST(Faults, FlashThatNeverGetsReadyKeepsItsBusyBit) {
 TEST(DriverSets, AnswerTheChipIdOnlyWhenEnabled) {
   SimCamera camera(SimSettings{.chip_id = 0x25});
   auto device = camera.open();
-  std::array<std::uint8_t, 40> set_record{};
-  set_record[20] = 2;
-  set_record[24] = 0x1F;
-  set_record[25] = 0x10;
-  std::array<std::uint8_t, 40> get_record{};
-  get_record[20] = 1;
-  EXPECT_EQ(driverRequest(*device, device::kDriverPropertySetA, device::XuOp::Set, set_record), -ENOTSUP);
-
+  std::array<std::uint8_t, 40> set{}, get{};
+  set[24] = 0x1F;
+  set[25] = 0x10;
+  EXPECT_EQ(device->driverProperty(device::kDriverPropertySetB, device::XuOp::Set, set), -ENOTSUP);
   camera.setFaults(FaultPlan{.driver_set_b = true});
-  EXPECT_LT(driverRequest(*device, device::kDriverPropertySetA, device::XuOp::Set, set_record), 0);
-  EXPECT_EQ(driverRequest(*device, device::kDriverPropertySetB, device::XuOp::Set, set_record), 0);
-  EXPECT_LT(driverRequest(*device, device::kDriverPropertySetA, device::XuOp::Get, get_record), 0);
-  EXPECT_EQ(get_record[28], 0) << "a refused Get leaves the record alone";
-  EXPECT_EQ(driverRequest(*device, device::kDriverPropertySetB, device::XuOp::Get, get_record), 0);
-  EXPECT_EQ(get_record[28], 0x25);
-
+  EXPECT_LT(device->driverProperty(device::kDriverPropertySetA, device::XuOp::Get, get), 0);
+  EXPECT_EQ(get[28], 0) << "a refused Get leaves the record alone";
+  EXPECT_EQ(device->driverProperty(device::kDriverPropertySetB, device::XuOp::Set, set), 0);
+  EXPECT_EQ(device->driverProperty(device::kDriverPropertySetB, device::XuOp::Get, get), 0);
+  EXPECT_EQ(get[28], 0x25);
   const auto log = camera.traffic();
-  ASSERT_EQ(log.size(), 5u);
+  ASSERT_EQ(log.size(), 4u);
   EXPECT_EQ(log[1].kind, TrafficRecord::Kind::DriverSetA);
-  EXPECT_EQ(log[4].kind, TrafficRecord::Kind::DriverSetB);
-  EXPECT_EQ(log[4].payload[28], 0x25);
+  EXPECT_EQ(log[3].kind, TrafficRecord::Kind::DriverSetB);
 }
 
 TEST(Latency, EveryRequestTakesAtLeastTheConfiguredTime) {
@@ -144,9 +132,7 @@ TEST(DeviceList, ListsEveryKindOfDeviceAndOpensThoseThatOpen) {
   ASSERT_EQ(list.enumerate(entries), 0);
   ASSERT_EQ(entries.size(), 6u);
   EXPECT_EQ(entries[0].id, "sim:0");
-  EXPECT_EQ(entries[0].display_name, camera->settings().name);
   EXPECT_EQ(entries[0].path, "sim://0");
-  EXPECT_EQ(entries[1].display_name, "Plain Webcam");
   EXPECT_EQ(entries[3].display_name, std::nullopt);
   EXPECT_EQ(entries[4].path, std::nullopt);
   EXPECT_EQ(entries[5].path, "/tmp/camera.state");
@@ -159,7 +145,6 @@ TEST(DeviceList, ListsEveryKindOfDeviceAndOpensThoseThatOpen) {
   EXPECT_EQ(list.open(entries[2], &error), nullptr);
   EXPECT_LT(error, 0);
   EXPECT_EQ(list.open({"sim:99", {}, {}}, &error), nullptr);
-  EXPECT_EQ(list.open({"sim:x", {}, {}}, &error), nullptr);
 
   auto handle = list.open(entries[0], &error);
   ASSERT_NE(handle, nullptr);

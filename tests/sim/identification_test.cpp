@@ -23,15 +23,13 @@ std::size_t libraryEntry(RawCamera& raw) {
   std::size_t entry = 0;
   for (const auto& step : kSteps) {
     raw.writeReg(0x1091, 0);
-    const auto send = [&](std::uint8_t b) { raw.writeReg(0x1082, b); raw.writeReg(0x1081, 1); };
-    const auto receive = [&] { raw.writeReg(0x1083, 0); raw.writeReg(0x1081, 2); return raw.readReg(0x1083); };
-    send(step.opcode);
-    for (int i = 0; i < step.dummies; ++i) send(0x00);
+    raw.send(step.opcode);
+    for (int i = 0; i < step.dummies; ++i) raw.send(0x00);
     Id id{};
-    id[0] = receive();
-    if (id[0] == 0x7F) id[0] = receive();
-    id[1] = receive();
-    id[2] = step.bytes == 3 ? receive() : 0xFF;
+    id[0] = raw.receive();
+    if (id[0] == 0x7F) id[0] = raw.receive();
+    id[1] = raw.receive();
+    id[2] = step.bytes == 3 ? raw.receive() : 0xFF;
     raw.writeReg(0x1091, 1);
     entry = serialflash::findCatalogueEntry(id);
     if (entry != 0) break;
@@ -130,18 +128,6 @@ INSTANTIATE_TEST_SUITE_P(
         PartCase{{0x20, 0x10, 0x00}, false, 0, 2}, PartCase{{0x9D, 0x7C, 0x00}, false, 0, 8},
         PartCase{{0x1F, 0x22, 0x00}, false, 0, 6}, PartCase{{0x12, 0x20, 0x13}, false, 0, 0xFF},
         PartCase{{0x00, 0x00, 0x00}, false, 0, 0}));
-
-TEST(PartIdentification, PartsWithOneEraseOpcodeIgnoreTheOther) {
-  for (const Id id : {Id{0x37, 0x30, 0x10}, Id{0x1F, 0x60, 0x00}, Id{0xBF, 0x48, 0x00}}) {
-    SimCamera camera(SimSettings{.flash_id = id});
-    camera.setFlash(std::vector<std::uint8_t>(camera.settings().flash_size, 0x00));
-    RawCamera raw(camera);
-    raw.unprotect(id[0] == 0xBF);
-    raw.spi({0x06}, 0);
-    raw.spi({id[0] == 0x37 ? std::uint8_t{0x60} : std::uint8_t{0xC7}}, 0);
-    EXPECT_EQ(camera.flash()[0], 0x00) << std::hex << int(id[0]);
-  }
-}
 
 TEST(PartIdentification, DataFlashTypeReadsWithE8AndFourDummyBytes) {
   SimCamera camera(SimSettings{.flash_id = {0x1F, 0x22, 0x00}});

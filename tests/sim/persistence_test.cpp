@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <tuple>
 
 #include "sim/state_file.h"
 
@@ -42,8 +43,7 @@ class PersistenceTest : public ::testing::Test {
 };
 
 TEST_F(PersistenceTest, RoundTripKeepsSettingsRegistersMemoriesFlashAndStatus) {
-  SimSettings settings{.chip_id = 0x16, .device_kind = 0, .mode_byte = 2, .reg_3c5 = 3,
-                       .wp_config = 0x1A, .flash_id = {0xBF, 0x48, 0x00}, .flash_size = 0x10000,
+  SimSettings settings{.chip_id = 0x16, .device_kind = 0, .mode_byte = 2, .wp_config = 0x1A, .flash_id = {0xBF, 0x48, 0x00}, .flash_size = 0x10000,
                        .busy_polls_after_erase = 7, .tag = "ZK5TO", .node_id = 9, .name = "Bench camera",
                        .latency = std::chrono::microseconds(42)};
   SimCamera camera(settings);
@@ -60,35 +60,23 @@ TEST_F(PersistenceTest, RoundTripKeepsSettingsRegistersMemoriesFlashAndStatus) {
   std::string error;
   const auto loaded = SimCamera::load(path, &error);
   ASSERT_NE(loaded, nullptr) << error;
-  const auto& s = loaded->settings();
-  EXPECT_EQ(s.chip_id, 0x16);
-  EXPECT_EQ(s.device_kind, 0);
-  EXPECT_EQ(s.mode_byte, 2);
-  EXPECT_EQ(s.wp_config, 0x1A);
-  EXPECT_EQ(s.flash_id, settings.flash_id);
-  EXPECT_EQ(s.busy_polls_after_erase, 7u);
-  EXPECT_EQ(s.tag, "ZK5TO");
-  EXPECT_EQ(s.node_id, 9u);
-  EXPECT_EQ(s.name, "Bench camera");
-  EXPECT_EQ(s.latency, std::chrono::microseconds(42));
+  const auto fields = [](const SimSettings& s) {
+    return std::tie(s.chip_id, s.device_kind, s.mode_byte, s.wp_config, s.flash_id, s.flash_size,
+                    s.busy_polls_after_erase, s.tag, s.node_id, s.name, s.latency);
+  };
+  EXPECT_EQ(fields(loaded->settings()), fields(settings));
   EXPECT_EQ(loaded->flash(), flash);
   EXPECT_EQ(loaded->flashStatus(), 0x80);
   EXPECT_EQ(loaded->reg(0x5F5), 0xAF);
-  EXPECT_EQ(loaded->reg(0x03C5), 3);
   EXPECT_EQ(loaded->memory(7, 0x1FFFF), 2);
   EXPECT_EQ(loaded->memory(7, 0x5834), 0x1A);
   EXPECT_EQ(loaded->memory(9, 0xC7F8), 3);
-  EXPECT_EQ(filesIn(dir_), 1u) << "no temporary file is left beside it";
-}
 
-TEST_F(PersistenceTest, SavingReplacesTheFileAndFailsCleanlyWhereItCannotWrite) {
-  const fs::path path = dir_ / "camera.state";
-  writeFile(path, Bytes{'o', 'l', 'd'});
-  SimCamera camera;
-  ASSERT_EQ(camera.save(path), 0);
-  EXPECT_NE(SimCamera::load(path, nullptr), nullptr);
+  // Saving again replaces the file; a save that cannot write leaves nothing behind.
+  ASSERT_EQ(SimCamera().save(path), 0);
+  EXPECT_EQ(SimCamera::load(path, nullptr)->settings().chip_id, 0x33);
   EXPECT_EQ(camera.save(dir_ / "missing" / "camera.state"), -ENOENT);
-  EXPECT_EQ(filesIn(dir_), 1u);
+  EXPECT_EQ(filesIn(dir_), 1u) << "no temporary file is left beside it";
 }
 
 struct Damage {
@@ -134,27 +122,6 @@ TEST_F(PersistenceTest, DamagedFilesAreRefusedWithTheFileAndTheFaultNamed) {
   std::string error;
   EXPECT_EQ(SimCamera::load(dir_ / "absent.state", &error), nullptr);
   EXPECT_NE(error.find("cannot be read"), std::string::npos) << error;
-}
-
-TEST(StateFile, SettingsOfTheWrongTypeOrRangeAreRefused) {
-  SavedState state;
-  state.registers.assign(0x10000, 0);
-  state.memory7.assign(0x20000, 0);
-  state.memory9.assign(0x10000, 0);
-  state.flash.assign(0x20000, 0xFF);
-  Bytes bytes = encodeState(state);
-  // Replace "chip_id":51 with an out-of-range value of the same length.
-  const std::string needle = "\"chip_id\":51";
-  auto at = std::search(bytes.begin(), bytes.end(), needle.begin(), needle.end());
-  ASSERT_NE(at, bytes.end());
-  std::copy_n("\"chip_id\":-1", needle.size(), at);
-  bytes.resize(bytes.size() - 4);
-  const auto crc = crc32(bytes);
-  for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<std::uint8_t>(crc >> (8 * i)));
-  SavedState out;
-  std::string what;
-  EXPECT_FALSE(decodeState(bytes, out, what));
-  EXPECT_NE(what.find("chip_id"), std::string::npos) << what;
 }
 
 }  // namespace

@@ -43,19 +43,22 @@ class RawCamera {
     return get(1, 4)[2];
   }
 
-  // One SPI command through the DSP's port: chip select, bytes out, bytes in.
+  // The SPI port's byte steps.
+  void send(std::uint8_t byte) {
+    writeReg(0x1082, byte);
+    writeReg(0x1081, 1);
+  }
+  std::uint8_t receive() {
+    writeReg(0x1083, 0);
+    writeReg(0x1081, 2);
+    return readReg(0x1083);
+  }
+  // One SPI command: chip select, bytes out, bytes in, release.
   std::vector<std::uint8_t> spi(std::vector<std::uint8_t> out, std::size_t in) {
     writeReg(0x1091, 0);
-    for (const auto byte : out) {
-      writeReg(0x1082, byte);
-      writeReg(0x1081, 1);
-    }
+    for (const auto byte : out) send(byte);
     std::vector<std::uint8_t> received;
-    for (std::size_t i = 0; i < in; ++i) {
-      writeReg(0x1083, 0);
-      writeReg(0x1081, 2);
-      received.push_back(readReg(0x1083));
-    }
+    for (std::size_t i = 0; i < in; ++i) received.push_back(receive());
     writeReg(0x1091, 1);
     return received;
   }
