@@ -1,8 +1,6 @@
 // Flash type detection for every flash part the simulator models, the chip
 // erase each type gets, and where the SFType is recorded.
 
-#include <gmock/gmock.h>
-
 #include <map>
 
 #include "core/workflows/rom_tag_table.h"
@@ -11,10 +9,9 @@
 namespace emberline::workflows::testing {
 namespace {
 
-using Id = std::array<std::uint8_t, 3>;
-
-// What the identification series must conclude for each modelled part.
-const std::map<Id, std::uint8_t> kExpectedType{
+// What the identification series must conclude for each modelled part
+// (parts told apart by two bytes carry 0 as the third).
+const std::map<std::array<std::uint8_t, 3>, std::uint8_t> kExpectedType{
     {{0xC2, 0x20, 0x11}, 1}, {{0xC2, 0x22, 0x11}, 1}, {{0xC2, 0x20, 0x10}, 1},
     {{0xC2, 0x22, 0x10}, 1}, {{0x1F, 0x65, 0x01}, 5}, {{0x9D, 0x20, 0x00}, 8},
     {{0x9D, 0x7B, 0x00}, 8}, {{0xBF, 0x48, 0x00}, 3}, {{0x8C, 0x30, 0x10}, 2},
@@ -23,65 +20,53 @@ const std::map<Id, std::uint8_t> kExpectedType{
     {{0x20, 0x10, 0x00}, 2}, {{0x9D, 0x7C, 0x00}, 8}, {{0x1F, 0x22, 0x00}, 6},
 };
 
-class FlashPartTest : public ::testing::TestWithParam<sim::SimFlashPartInfo> {};
+class FlashPartTest : public SessionTest, public ::testing::WithParamInterface<sim::SimFlashPartInfo> {
+ protected:
+  FlashPartTest() : SessionTest([](auto& s) { s.flash_id = GetParam().id; }) {}
+};
 
 TEST_P(FlashPartTest, IsDetectedAndErased) {
-  const auto& part = GetParam();
-  auto camera = std::make_shared<sim::SimCamera>(settings([&](auto& s) { s.flash_id = part.id; }));
+  const auto expected = kExpectedType.find(GetParam().id);
+  ASSERT_NE(expected, kExpectedType.end()) << "no expected type for " << GetParam().description;
   camera->setFlash(patternImage());
-  sim::SimDeviceList devices;
-  devices.add(camera);
-  RecordingUi ui;
-  device::ManualClock clock;
-  CameraSession session(devices, ui, clock);
-  session.setDiscoveryOutput([](std::string_view) {});
-  ASSERT_EQ(session.DiscoverCamera(), 0);
-
-  ASSERT_EQ(session.EraseFlash(), 1) << part.description;
-  const auto expected = kExpectedType.find(part.id);
-  ASSERT_NE(expected, kExpectedType.end()) << "no expected type for " << part.description;
-  EXPECT_EQ(session.sfType(), expected->second) << part.description;
+  ASSERT_EQ(session.EraseFlash(), 1);
+  EXPECT_EQ(session.sfType(), expected->second);
   EXPECT_THAT(camera->flash(), ::testing::Each(0xFF));
-  EXPECT_THAT(ui.messages(), ::testing::IsEmpty());
-  // The flash-access registers follow the type.
-  EXPECT_EQ(camera->reg(0x1087), expected->second == 6 ? 0xD7 : 0x05);
+  EXPECT_EQ(camera->reg(0x1087), expected->second == 6 ? 0xD7 : 0x05);  // the status-read command
 }
 
 INSTANTIATE_TEST_SUITE_P(SimulatedParts, FlashPartTest, ::testing::ValuesIn(sim::simulatedFlashParts()));
 
-class DetectionTest : public SessionTest {
- protected:
-  std::uint8_t detect(const sim::SimSettings& settings) {
-    sim::SimDeviceList list;
-    list.add(std::make_shared<sim::SimCamera>(settings));
-    CameraSession other(list, ui, clock);
-    other.setDiscoveryOutput([](std::string_view) {});
-    EXPECT_EQ(other.DiscoverCamera(), 0);
-    EXPECT_EQ(other.DisableFlashWriteProtect(), 1);
-    other.DetectSFType();
-    return other.sfType();
-  }
-};
+using DetectionTest = SessionTest;
 
-TEST_F(DetectionTest, ContinuationCodesAndUnknownMakers) {
-  EXPECT_EQ(detect(settings([](auto& s) { s.flash_id_continuation = true; })), 1);
-  // An unknown maker answering 0x20 second keeps 0xFF when nothing else answers.
-  EXPECT_EQ(detect(settings([](auto& s) { s.flash_id = {0x55, 0x20, 0x11}; })), 0xFF);
-  // A maker byte of 0 does not give 0xFF.
-  EXPECT_EQ(detect(settings([](auto& s) { s.flash_id = {0x00, 0x20, 0x11}; })), 0);
+std::uint8_t detect(const std::function<void(sim::SimSettings&)>& edit) {
+  sim::SimDeviceList list;
+  list.add(std::make_shared<sim::SimCamera>(with<sim::SimSettings>(edit)));
+  NullUiPort ui;
+  device::ManualClock clock;
+  CameraSession session(list, ui, clock);
+  session.setDiscoveryOutput([](std::string_view) {});
+  EXPECT_EQ(session.DiscoverCamera(), 0);
+  EXPECT_EQ(session.DisableFlashWriteProtect(), 1);
+  session.DetectSFType();
+  return session.sfType();
+}
+
+TEST(Detection, ContinuationCodesAndUnknownMakers) {
+  EXPECT_EQ(detect([](auto& s) { s.flash_id_continuation = true; }), 1);
+  // An unknown maker answering 0x20 second keeps 0xFF when nothing else answers;
+  // a maker byte of 0 does not give 0xFF.
+  EXPECT_EQ(detect([](auto& s) { s.flash_id = {0x55, 0x20, 0x11}; }), 0xFF);
+  EXPECT_EQ(detect([](auto& s) { s.flash_id = {0x00, 0x20, 0x11}; }), 0);
 }
 
 TEST_F(DetectionTest, RecordsTheTypeInTheRegisterTheRomTagSelects) {
   ASSERT_EQ(session.DisableFlashWriteProtect(), 1);
   camera->setReg(0x1040, 0x55);
-
-  const RomIdRecord qr5x{'Q', 'R', '5', 'X', 'A', 26, 12, 6};  // builds from 2024: 0x17F0
-  session.WriteSFTypeAndEraseChip(qr5x);
+  session.WriteSFTypeAndEraseChip(RomIdRecord{'Q', 'R', '5', 'X', 'A', 26, 12, 6});  // from 2024: 0x17F0
   EXPECT_EQ(camera->reg(0x17F0), 1);
   EXPECT_EQ(camera->reg(0x1040), 0x55);
-
-  const RomIdRecord zk5to{'z', 'k', '5', 't', 'o', 12, 11, 30};  // any case clears 0x1040
-  session.WriteSFTypeAndEraseChip(zk5to);
+  session.WriteSFTypeAndEraseChip(RomIdRecord{'z', 'k', '5', 't', 'o', 12, 11, 30});  // any case clears 0x1040
   EXPECT_EQ(camera->reg(0x0FFC), 1);
   EXPECT_EQ(camera->reg(0x1040), 0);
   EXPECT_THAT(ui.messages(), ::testing::IsEmpty());
@@ -91,7 +76,7 @@ TEST_F(DetectionTest, ARefusedTypeRecordIsShownAndTheFlashStillErased) {
   camera->setFlash(patternImage());
   ASSERT_EQ(session.DisableFlashWriteProtect(), 1);
   camera->setFaults(failRegisters({0x10FC}));
-  session.WriteSFTypeAndEraseChip(RomIdRecord{});  // no entry takes it: the fallback's register
+  session.WriteSFTypeAndEraseChip(RomIdRecord{});  // taken by no entry: the fallback's register
   EXPECT_THAT(ui.messages(), ::testing::ElementsAre("Write SFType Data To Mask Rom Failed!"));
   EXPECT_THAT(camera->flash(), ::testing::Each(0xFF));
 }

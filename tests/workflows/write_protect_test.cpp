@@ -1,8 +1,6 @@
 // Lifting and restoring write protection: the library's open failures, the
 // chip id, and the per-model address of the configuration byte.
 
-#include <gmock/gmock.h>
-
 #include "workflows/session_fixture.h"
 
 namespace emberline::workflows::testing {
@@ -11,27 +9,20 @@ namespace {
 using ::testing::ElementsAre;
 
 TEST(WriteProtect, EachLibraryOpenFailureHasItsMessage) {
-  struct Case {
-    const char* name;
-    std::function<void(sim::SimDeviceList&)> make;
-    const char* message;
+  const std::pair<std::function<void(sim::SimDeviceList&)>, const char*> cases[] = {
+      {[](auto&) {}, "No Device!"},
+      {[](auto& list) { list.addUnopenable("broken"); }, "Unknown Backend!"},
+      {[](auto& list) { list.addWithoutPath(std::make_shared<sim::SimCamera>()); }, "Camera init failed!"},
   };
-  const Case cases[] = {
-      {"no devices", [](auto&) {}, "No Device!"},
-      {"nothing opens", [](auto& list) { list.addUnopenable("broken"); }, "Unknown Backend!"},
-      {"no device path", [](auto& list) { list.addWithoutPath(std::make_shared<sim::SimCamera>()); },
-       "Camera init failed!"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
+  for (const auto& [make, message] : cases) {
     sim::SimDeviceList devices;
-    c.make(devices);
+    make(devices);
     RecordingUi ui;
     device::ManualClock clock;
     CameraSession session(devices, ui, clock);
     EXPECT_EQ(session.DisableFlashWriteProtect(), 0);
     EXPECT_EQ(session.EnableFlashWriteProtect(), 0);
-    EXPECT_THAT(ui.messages(), ElementsAre(c.message, c.message));
+    EXPECT_THAT(ui.messages(), ElementsAre(message, message));
   }
 }
 
@@ -47,16 +38,16 @@ TEST_F(WriteProtectTest, AnUnreadableChipIdFailsAndClosesTheLibrary) {
 class ConfigAddressTest : public SessionTest, public ::testing::WithParamInterface<std::uint8_t> {
  protected:
   // Pin 3, polarity code 2: the lift drives 0x1007 = 0x08 (then sets bit 2).
-  ConfigAddressTest() : SessionTest(settings([](auto& s) {
-          s.chip_id = GetParam();
-          s.wp_config = 0x32;
-        })) {}
+  ConfigAddressTest() : SessionTest([](auto& s) {
+        s.chip_id = GetParam();
+        s.wp_config = 0x32;
+      }) {}
 };
 
 TEST_P(ConfigAddressTest, ReadsTheConfigurationWhereTheModelKeepsIt) {
   ASSERT_EQ(session.DisableFlashWriteProtect(), 1);
   EXPECT_EQ(session.chipId(), GetParam());
-  EXPECT_EQ(camera->reg(0x1007), 0x0C);  // 0x04 alone would mean a configuration of 0
+  EXPECT_EQ(camera->reg(0x1007), 0x0C);  // 0x04 alone: the byte was read elsewhere
   EXPECT_TRUE(session.library().isOpen());
 
   camera->setReg(0x1073, 0xFF);
@@ -65,8 +56,7 @@ TEST_P(ConfigAddressTest, ReadsTheConfigurationWhereTheModelKeepsIt) {
   EXPECT_THAT(ui.messages(), ::testing::IsEmpty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Models, ConfigAddressTest,
-                         ::testing::Values(0x33, 0x32, 0x75, 0x76, 0x16, 0x90));
+INSTANTIATE_TEST_SUITE_P(Models, ConfigAddressTest, ::testing::Values(0x33, 0x32, 0x75, 0x76, 0x16, 0x90));
 
 }  // namespace
 }  // namespace emberline::workflows::testing
