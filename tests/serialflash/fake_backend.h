@@ -46,6 +46,7 @@ class FakeBackend final : public device::SfBackend {
       [](std::uint8_t, std::uint32_t) { return true; };
   std::optional<std::uint8_t> info = 0;  // the mode byte
   int open_code = device::kOpenOk;
+  bool gone = false;  // the device was unplugged
   std::vector<Call> calls;
 
   // Calls as tokens. Folded, the SPI port steps read "take", "give", "sel",
@@ -99,6 +100,7 @@ class FakeBackend final : public device::SfBackend {
     record("open");
     return open_code;
   }
+  bool DeviceGone() const override { return gone; }
 
   // Entries the library never calls.
   bool BeFlashCommandC8(int) override { return !record("unexpected"); }

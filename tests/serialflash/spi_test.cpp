@@ -108,6 +108,15 @@ TEST_F(Spi, WaitFlashReadyIsBoundedAndTreatsFailedStatusAsBusy) {
   }
 }
 
+TEST_F(Spi, WaitsEndAtOnceWhenTheDeviceIsGone) {
+  backend.steady[0x1084] = std::nullopt;
+  backend.steady[0x1083] = std::nullopt;
+  backend.gone = true;
+  EXPECT_EQ(sleepsDuring([&] { flash.SfWaitTransferDone(); }), 0u);
+  EXPECT_EQ(sleepsDuring([&] { flash.SfWaitFlashReady(); }), 0u);
+  EXPECT_EQ(backend.trace().back(), "rel");  // chip select is still released
+}
+
 TEST_F(Spi, DetectionStopsAtFirstIdentifiedPart) {
   backend.queue(0x1083, {0xC2, 0x20, 0x11});
   EXPECT_EQ(flash.SfDetectFlash(), 1);

@@ -53,6 +53,9 @@ class SfBackend {
   // OpenDevice returns SfOpenCamera's codes (kOpenOk ...).
   virtual void ClearBankFlags() = 0;
   virtual int OpenDevice() = 0;
+  // True once the device has gone away (unplugged): polling it any further
+  // can only sleep, so the library's waits end early.
+  virtual bool DeviceGone() const { return false; }
 };
 
 // The extension-unit backend. One per camera; not thread-safe (one library
@@ -77,6 +80,7 @@ class ExtensionUnitBackend final : public SfBackend {
 
   void ClearBankFlags() override;
   int OpenDevice() override;
+  bool DeviceGone() const override { return channel_.device && channel_.last_error == -ENODEV; }
 
   bool writeBankFlag() const { return write_bank_; }
   bool readBankFlag() const { return read_bank_; }

@@ -1,8 +1,10 @@
 // The DSP's SPI port driven one byte at a time through its registers, and the
 // two bounded waits built on it. The steps ignore individual register results:
 // a failed write or read never stops a sequence, it only shows up as a wait
-// that runs to its bound.
+// that runs to its bound -- except when the device has gone away, which ends
+// the waits at once (10,000 polls of a vanished camera would take hours).
 
+#include "core/device/backend.h"
 #include "core/device/clock.h"
 #include "core/serialflash/serial_flash.h"
 
@@ -47,6 +49,8 @@ void SerialFlash::waitTransferDone(int index) {
   // A closed device has nothing to wait for; polling it would only sleep.
   if (!guard(index)) return;
   for (int poll = 0; poll < kTransferDonePolls; ++poll) {
+    // An unplugged camera never answers; waiting out the bound would only stall.
+    if (backend_.DeviceGone()) return;
     std::uint8_t done = 0;
     // A failed read is no news that the transfer finished.
     if (readRegister(index, kRegTransferDone, done) && done == kTransferFinished) return;
@@ -57,6 +61,7 @@ void SerialFlash::waitTransferDone(int index) {
 void SerialFlash::waitFlashReady(int index) {
   if (!guard(index)) return;
   for (int poll = 0; poll < kFlashReadyPolls; ++poll) {
+    if (backend_.DeviceGone()) break;
     // Each poll selects again without releasing in between, as the port expects.
     select(index);
     sendByte(index, kOpReadStatus);
