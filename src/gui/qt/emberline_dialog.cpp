@@ -65,7 +65,9 @@ void EmberlineDialog::createControls() {
     QWidget* w = createControlWidget(c, language_, base, this);
     controls_.emplace(c.id, w);
     if (auto* button = qobject_cast<QAbstractButton*>(w))
-      connect(button, &QAbstractButton::clicked, this, [this, id = c.id] { controller_->OnCommand(id); });
+      connect(button, &QAbstractButton::clicked, this, [this, id = c.id] {
+        if (controller_) controller_->OnCommand(id);
+      });
     if (c.kind == app::ControlKind::TabControl) tabs = w;
   }
   // The tab control comes last in the template so that the page controls lie
@@ -73,7 +75,9 @@ void EmberlineDialog::createControls() {
   if (auto* tab = qobject_cast<QTabWidget*>(tabs)) {
     tab->lower();
     connect(tab, &QTabWidget::currentChanged, this,
-            [this](int index) { controller_->OnTcnSelchangeTab(index); });
+            [this](int index) {
+              if (controller_) controller_->OnTcnSelchangeTab(index);
+            });
   }
 
   // This platform offers no title-bar menu to extend: the system menu is a
@@ -170,7 +174,9 @@ void EmberlineDialog::setDialogIcon() { setWindowIcon(applicationIcon()); }
 
 void EmberlineDialog::addSystemMenuItem(unsigned command, const std::string& text) {
   QAction* action = system_menu_->addAction(QString::fromStdString(text));
-  connect(action, &QAction::triggered, this, [this, command] { controller_->OnSysCommand(command); });
+  connect(action, &QAction::triggered, this, [this, command] {
+    if (controller_) controller_->OnSysCommand(command);
+  });
   system_menu_button_->setIcon(applicationIcon());
   system_menu_button_->setToolTip(action->text().remove(QLatin1Char('&')));
   system_menu_button_->show();
@@ -257,7 +263,7 @@ void EmberlineDialog::dropEvent(QDropEvent* event) {
   for (const QUrl& url : event->mimeData()->urls())
     files.emplace_back(QFile::encodeName(url.toLocalFile()).toStdString());
   event->acceptProposedAction();
-  controller_->OnDropFiles(files);
+  if (controller_) controller_->OnDropFiles(files);
 }
 
 void EmberlineDialog::contextMenuEvent(QContextMenuEvent* event) {
