@@ -25,12 +25,15 @@ class VersionCommand final : public Command {
   }
 
   Outcome run(RunContext& ctx) override {
+    const auto before = ctx.ui->messages().size();
     const auto text = ctx.session->FirmwareVersionText();
     if (!text) {
-      // The session may have shown it already; the report keeps one copy.
+      // The session has shown why ("Camera Init Failed!", ...); report that.
       const auto& shown = ctx.ui->messages();
-      const bool already = !shown.empty() && shown.back() == "Camera Init Failed!";
-      ctx.report.fail("Camera Init Failed!", already);
+      if (shown.size() > before)
+        ctx.report.fail(shown[before], true);
+      else
+        ctx.report.fail("the firmware version cannot be read");
       return Outcome::OperationFailed;
     }
     const auto lines = splitLines(*text);

@@ -45,7 +45,7 @@ std::string_view outcomeName(Outcome outcome) {
 std::string_view exitStatusHelp() {
   return "Exit status:\n"
          "  0  success\n"
-         "  1  the operation failed on the camera\n"
+         "  1  the operation failed (on the camera, or its output file could not be written)\n"
          "  2  bad usage, or a bad input file (unreadable, wrong size, not an image of the family)\n"
          "  3  no camera found, or the chosen camera (or simulator file) cannot be opened\n";
 }

@@ -47,6 +47,11 @@ int main(int argc, char** argv) {
     CLI::App* sub = app.add_subcommand(command->name(), command->summary());
     sub->fallthrough();
     command->declare(*sub);
+    // A command's help also names the options it shares with every command.
+    const std::string own = sub->get_footer();
+    sub->footer((own.empty() ? "" : own + "\n\n") +
+                "Common options (before or after the command): -d,--device DEV  --json  --trace FILE  "
+                "--lang LANG; see emberline --help.\n\n" + std::string(exitStatusHelp()));
     subcommands.push_back(sub);
   }
 

@@ -34,7 +34,9 @@ std::string TraceWriter::formatLine(const device::TraceEvent& event,
   if (event.driver_property) line["property_set"] = device::toString(event.property_set);
   line["node"] = event.node_id;
   line["selector"] = event.selector;
-  line["op"] = event.op == device::XuOp::Set ? "SET" : "GET";
+  // The extension-unit lookup is a support query, neither SET nor GET.
+  const bool support = (event.flags & device::kKsPropertyTypeSetSupport) != 0;
+  line["op"] = support ? "SUPPORT" : event.op == device::XuOp::Set ? "SET" : "GET";
   line["payload"] = hex(event.payload);
   line["result"] = event.result;
   return line.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
