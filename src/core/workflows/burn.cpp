@@ -17,12 +17,6 @@ namespace {
 
 constexpr char kSignature[4] = {'Q', 'R', '5', 'X'};
 
-// The erase check and the blank check pass a block unless both byte 0 and
-// byte 5 differ from 0xFF.
-bool looksErased(const std::array<std::uint8_t, 8>& block) {
-  return block[0] == 0xFF || block[5] == 0xFF;
-}
-
 bool isBlank(std::span<const std::uint8_t, 8> bytes) {
   return std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b == 0xFF; });
 }
@@ -64,7 +58,7 @@ int CameraSession::BurnRom(const BurnOptions& options, BurnReport* report_out) {
       block.fill(0xFF);
       bank.at(offset);
       if (!readBlock(offset, block)) return fail(blockFailure("Read Flash", offset), failure);
-      if (!looksErased(block)) return fail("Check Flash Erase Failed!", failure);
+      if (!passesBlankCheck(block)) return fail("Check Flash Erase Failed!", failure);
     }
   }
   ui_.setProgressPos(kCtlProgressStage, 3);

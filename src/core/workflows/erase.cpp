@@ -23,8 +23,7 @@ int CameraSession::EraseFlash() {
     block.fill(0xFF);
     bank.at(offset);
     if (!readBlock(offset, block)) return fail(blockFailure("Read Flash", offset));
-    // Blank unless both byte 0 and byte 5 differ from 0xFF.
-    if (block[0] != 0xFF && block[5] != 0xFF) return fail("Check Flash Erase Failed!");
+    if (!passesBlankCheck(block)) return fail("Check Flash Erase Failed!");
   }
   return 1;
 }

@@ -4,6 +4,7 @@
 // bank flag's lifetime. Block requests carry offset bits 0-15; bit 16 travels
 // as the session's HighBankFlag.
 
+#include <array>
 #include <cstdint>
 
 namespace emberline::workflows {
@@ -28,6 +29,12 @@ inline constexpr int kEraseDataRange = 13106;
 inline constexpr int kExportDataRange = 13106;
 // Progress bar 1004: the burn's stages.
 inline constexpr int kStageRange = 9;
+
+// The blank checks after a chip erase pass a sampled block unless both its
+// byte 0 and its byte 5 differ from 0xFF.
+inline bool passesBlankCheck(const std::array<std::uint8_t, 8>& block) {
+  return block[0] == 0xFF || block[5] == 0xFF;
+}
 
 // Keeps the bank flag right for a loop over offsets: raised once the offset
 // reaches the upper 64 KB, and back to 0 however the loop is left.
