@@ -152,6 +152,16 @@ TEST_F(BurnTest, VerificationCatchesDifferencesSampledOrFull) {
   }
 }
 
+TEST_F(BurnTest, FullVerificationAlsoReadsBlocksTheImageLeavesBlank) {
+  auto image = patternImage();
+  std::fill_n(image.begin() + 0x3000, 8, 0xFF);
+  load(image);
+  at("show 1011 1", [&] { corrupt(*camera, 0x3002); });  // a block the erase missed
+  BurnReport report;
+  EXPECT_EQ(session.BurnRom(BurnOptions{true}, &report), 0);
+  EXPECT_EQ(report.first_difference, 0x3002u);
+}
+
 TEST_F(BurnTest, AFailedRestoreOfWriteProtectionIsShownButTheBurnSucceeds) {
   load(patternImage());
   at("pos 1004 8", [&] { camera->setFaults(failRegisters({0x101F})); });

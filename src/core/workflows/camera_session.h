@@ -35,7 +35,7 @@ enum class LoadResult { Loaded, CannotOpen, WrongSize };
 
 // Beyond the dialog's burn, for stations.
 struct BurnOptions {
-  bool verify_full = false;  // read back every programmed block, report the first differing offset
+  bool verify_full = false;  // read back every block, report the first differing offset
 };
 
 struct BurnReport {
