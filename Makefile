@@ -3,7 +3,7 @@
 JOBS ?= $(shell nproc)
 CTEST_FLAGS ?= --output-on-failure -j $(JOBS)
 
-.PHONY: all deps build test test-default test-asan test-tsan fuzz demo gui bench clean
+.PHONY: all deps build release test test-default test-asan test-tsan fuzz demo gui bench clean
 
 all: build
 
@@ -14,9 +14,10 @@ build: deps
 	@cmake --preset default >/dev/null
 	@cmake --build --preset default -j $(JOBS)
 
+# The demo and the benchmark need only their own programs, optimised.
 release: deps
 	@cmake --preset release >/dev/null
-	@cmake --build --preset release -j $(JOBS)
+	@cmake --build --preset release -j $(JOBS) --target emberline
 
 test-default: build
 	@cd build/default && QT_QPA_PLATFORM=offscreen ctest $(CTEST_FLAGS)
@@ -44,7 +45,9 @@ demo: release
 gui: build
 	@./scripts/gui.sh build/default
 
-bench: release
+bench: deps
+	@cmake --preset release >/dev/null
+	@cmake --build --preset release -j $(JOBS) --target emberline_bench
 	@build/release/bench/emberline_bench
 
 clean:
