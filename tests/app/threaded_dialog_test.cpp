@@ -16,47 +16,39 @@ namespace {
 
 using testing::DialogRig;
 
-// A recording view whose UI thread is the thread that built it. Calls from
-// elsewhere wait in a queue until that thread pumps.
+// A recording view whose UI thread is the thread that built it; calls from
+// a worker wait in a queue until that thread pumps, as in an event loop.
 class UiLoopView final : public testing::RecordingView {
  public:
   void runOnUiThread(const std::function<void()>& fn) override {
-    if (std::this_thread::get_id() == ui_thread_) {
-      fn();
-      return;
-    }
-    std::promise<void> done;
+    if (std::this_thread::get_id() == ui_thread_) return fn();
+    std::packaged_task<void()> task(fn);
+    auto done = task.get_future();
     {
       std::lock_guard lock(mutex_);
-      queue_.push_back([&] {
-        fn();
-        done.set_value();
-      });
+      queue_.push_back(&task);
     }
     wake_.notify_one();
-    done.get_future().wait();
+    done.wait();
   }
-
-  // Runs queued calls until `until` holds (checked on the UI thread).
   void pumpUntil(const std::function<bool()>& until) {
+    std::unique_lock lock(mutex_);
     while (!until()) {
-      std::unique_lock lock(mutex_);
       wake_.wait_for(lock, std::chrono::milliseconds(20), [&] { return !queue_.empty(); });
       while (!queue_.empty()) {
-        auto task = std::move(queue_.front());
+        auto* task = queue_.front();
         queue_.pop_front();
         lock.unlock();
-        task();
+        (*task)();
         lock.lock();
       }
     }
   }
-
   int off_thread_calls = 0;
 
  protected:
   void log(std::string line) override {
-    if (std::this_thread::get_id() != ui_thread_) ++off_thread_calls;
+    off_thread_calls += std::this_thread::get_id() != ui_thread_;
     RecordingView::log(std::move(line));
   }
 
@@ -64,57 +56,35 @@ class UiLoopView final : public testing::RecordingView {
   const std::thread::id ui_thread_ = std::this_thread::get_id();
   std::mutex mutex_;
   std::condition_variable wake_;
-  std::deque<std::function<void()>> queue_;
+  std::deque<std::packaged_task<void()>*> queue_;
 };
 
 using Rig = DialogRig<ThreadLauncher, UiLoopView>;
 
-TEST(ThreadedDialog, BurnRunsOnAWorkerAndChangesTheDialogOnlyOnTheUiThread) {
-  testing::TempFolder folder;
+TEST(ThreadedDialog, WorkersChangeTheDialogOnlyOnTheUiThreadAndWaitForItsBoxes) {
   Rig rig;
-  ASSERT_TRUE(rig.init());
-  const auto image = testing::familyImage();
-  rig.dialog->OnDropFiles({testing::writeFile(folder.path() / "fw.src", image)});
-  rig.dialog->OnBnClickedGo();
-  EXPECT_TRUE(rig.dialog->busy());
-  EXPECT_FALSE(rig.dialog->canClose());
-  // A second start while the worker runs is refused on the spot.
-  rig.dialog->OnBnClickedEraseSf();
-
+  ASSERT_TRUE(rig.dialog->OnInitDialog());
+  std::string status_during_box;
+  rig.view.on_message = [&] { status_during_box = rig.status(); };
+  rig.dialog->OnBnClickedGo();  // no image yet: "No Source File!"
   rig.view.pumpUntil([&] { return !rig.dialog->busy(); });
-  EXPECT_EQ(rig.view.messages, std::vector<std::string>{std::string(kMsgBusy)});
+  EXPECT_EQ(rig.view.messages(), std::vector<std::string>{"No Source File!"});
+  EXPECT_EQ(status_during_box, "No Task is Running...");  // the worker waited for the box
+  EXPECT_EQ(rig.status(), "Burn Failed!");
+
+  rig.view.on_message = nullptr;
+  const auto image = testing::writeImage("threaded.src");
+  rig.dialog->OnDropFiles({image});
+  rig.dialog->OnBnClickedGo();
+  EXPECT_FALSE(rig.dialog->canClose());
+  rig.dialog->OnBnClickedEraseSf();  // refused on the spot
+  rig.view.pumpUntil([&] { return !rig.dialog->busy(); });
+  EXPECT_EQ(rig.view.messages().back(), std::string(kMsgBusy));
   EXPECT_EQ(rig.status(), "Burn Successes!");
   EXPECT_EQ(rig.dialog->control(w::kCtlProgressStage).position, 9);
   EXPECT_EQ(rig.view.off_thread_calls, 0);
   rig.dialog->OnDestroy();
-  const auto flash = rig.camera->flash();
-  EXPECT_TRUE(std::equal(image.begin(), image.end() - 8, flash.begin()));
-}
-
-TEST(ThreadedDialog, WorkerMessageBoxesAreShownOnTheUiThreadWhileTheWorkerWaits) {
-  Rig rig;
-  ASSERT_TRUE(rig.init());
-  std::string status_during_box;
-  rig.view.on_message = [&](const std::string&) { status_during_box = rig.status(); };
-  rig.dialog->OnBnClickedGo();  // no image: "No Source File!"
-  rig.view.pumpUntil([&] { return !rig.dialog->busy(); });
-
-  EXPECT_EQ(rig.view.messages, std::vector<std::string>{"No Source File!"});
-  EXPECT_EQ(status_during_box, "No Task is Running...");  // the worker waited for the box
-  EXPECT_EQ(rig.status(), "Burn Failed!");
-  EXPECT_EQ(rig.view.off_thread_calls, 0);
-}
-
-TEST(ThreadedDialog, BackToBackWorkflowsReuseTheLauncher) {
-  Rig rig;
-  ASSERT_TRUE(rig.init());
-  rig.dialog->OnTcnSelchangeTab(1);
-  for (int round = 0; round < 3; ++round) {
-    rig.dialog->OnBnClickedEraseSf();
-    rig.view.pumpUntil([&] { return !rig.dialog->busy(); });
-    EXPECT_EQ(rig.status(), "Flash Erase Successes!");
-  }
-  EXPECT_EQ(rig.view.ended_workflows, 3);
+  EXPECT_TRUE(rig.flashHolds(image));
 }
 
 }  // namespace

@@ -6,18 +6,25 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QFile>
+#include <QDropEvent>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFileDialog>
 #include <QMessageBox>
-#include <QString>
-#include <QStringList>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTimer>
+#include <QUrl>
 
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <functional>
-#include <ostream>
 #include <memory>
+#include <ostream>
 #include <set>
-#include <string>
 #include <vector>
 
 #include "core/app/main_dialog.h"
@@ -25,15 +32,8 @@
 #include "gui/qt/emberline_dialog.h"
 #include "sim/sim_camera.h"
 
-class QFileDialog;
-
-// Readable failure output for Qt strings.
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
-inline void PrintTo(const QStringList& l, std::ostream* os) {
-  *os << '{';
-  for (const QString& s : l) PrintTo(s, os), *os << ' ';
-  *os << '}';
-}
+inline void PrintTo(const QStringList& l, std::ostream* os) { *os << l.join('|').toStdString(); }
 
 namespace emberline::gui {
 namespace w = workflows;
@@ -41,58 +41,134 @@ namespace w = workflows;
 
 namespace emberline::gui::testing {
 
-// Closes every modal box that opens, recording what it said. Message boxes
-// are recorded by their text ("caption: text" when the caption is not the
-// dialog's own), other dialogs by their class name.
+// Answers every modal box that opens and records it: a message box by its
+// text ("caption: text" when the caption is not the dialog's), any other
+// dialog by its class name.
 class ModalWatcher : public QObject {
  public:
-  ModalWatcher();
+  ModalWatcher() {
+    connect(&timer_, &QTimer::timeout, this, &ModalWatcher::poll);
+    timer_.start(5);
+  }
   QStringList seen;
-  // Runs once for each new message box; return false to leave it open for
-  // now (it is asked again on the next poll).
-  std::function<bool(QMessageBox*)> on_message;
-  // Runs for a file dialog instead of cancelling it.
-  std::function<void(QFileDialog*)> on_file_dialog;
-  // Runs for any other modal dialog before it is accepted.
-  std::function<void(QDialog*)> on_dialog;
+  std::function<bool(QMessageBox*)> on_message;      // false keeps the box open for now
+  std::function<void(QFileDialog*)> on_file_dialog;  // default: cancel
+  std::function<void(QDialog*)> on_dialog;           // then accepted
 
  private:
-  void poll();
+  void poll() {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+      if (recorded_.insert(box).second) {
+        const bool own = box->windowTitle() == box->parentWidget()->window()->windowTitle();
+        seen << (own ? box->text() : box->windowTitle() + ": " + box->text());
+      }
+      if (on_message && !on_message(box)) return;
+      recorded_.erase(box);
+      box->button(QMessageBox::Ok)->click();
+    } else if (auto* files = qobject_cast<QFileDialog*>(modal)) {
+      on_file_dialog ? on_file_dialog(files) : files->reject();
+    } else if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+      seen << dialog->metaObject()->className();
+      if (on_dialog) on_dialog(dialog);
+      dialog->accept();
+    }
+  }
   QTimer timer_;
   std::set<QObject*> recorded_;
 };
 
-// Runs the event loop until `done` holds or `timeout_ms` passed.
-bool waitUntil(const std::function<bool()>& done, int timeout_ms = 30000);
+// Runs the event loop until `done` holds or the time is up.
+inline bool waitUntil(const std::function<bool()>& done, int timeout_ms = 30000) {
+  QElapsedTimer clock;
+  clock.start();
+  QEventLoop loop;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+    if (done() || clock.elapsed() > timeout_ms) loop.quit();
+  });
+  poll.start(5);
+  if (!done()) loop.exec();
+  return done();
+}
 
-// A temporary folder, removed with the test.
-class TempFolder {
- public:
-  TempFolder();
-  ~TempFolder();
-  const std::filesystem::path& path() const { return path_; }
+// `size` bytes in a temporary folder: the family signature, a pattern, blank.
+inline std::filesystem::path writeImage(const std::string& name, std::size_t size = w::kImageSize) {
+  const auto dir = std::filesystem::temp_directory_path() / "emberline-gui-tests";
+  std::filesystem::create_directories(dir);
+  std::vector<char> bytes(size, '\xFF');
+  for (std::size_t i = 0; i < size && i < 0x14000; ++i)
+    bytes[i] = i < 4 ? "QR5X"[i] : static_cast<char>(i * 31 + (i >> 10));
+  std::ofstream(dir / name, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(size));
+  return dir / name;
+}
 
- private:
-  std::filesystem::path path_;
-};
+inline std::vector<std::uint8_t> readFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
 
-// `size` bytes: the family signature, then a pattern.
-std::filesystem::path writeImage(const std::filesystem::path& path, std::size_t size = w::kImageSize);
-std::vector<std::uint8_t> readFile(const std::filesystem::path& path);
+// Drags `files` onto the dialog and drops them, as a file manager would.
+inline void dropFiles(QWidget& target, const std::vector<std::filesystem::path>& files) {
+  QMimeData mime;
+  QList<QUrl> urls;
+  for (const auto& f : files) urls << QUrl::fromLocalFile(QString::fromStdString(f.string()));
+  mime.setUrls(urls);
+  const QPoint where(target.width() / 2, target.height() / 2);
+  QDragEnterEvent enter(where, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&target, &enter);
+  ASSERT_TRUE(enter.isAccepted());
+  QDropEvent drop(where, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&target, &drop);
+}
 
-// Drops `files` on the dialog as a file manager would.
-void dropFiles(QWidget& target, const std::vector<std::filesystem::path>& files);
+inline void click(EmberlineDialog& dialog, int id) {
+  auto* button = qobject_cast<QPushButton*>(dialog.control(id));
+  ASSERT_TRUE(button && button->isVisibleTo(&dialog) && button->isEnabled()) << id;
+  button->click();
+}
 
-// The control ids whose widgets the dialog shows.
-std::set<int> visibleControls(const EmberlineDialog& dialog);
+inline void selectTab(EmberlineDialog& dialog, int index) {
+  dialog.tabControl()->tabBar()->setCurrentIndex(index);  // as the operator's click does
+}
+
+inline std::set<int> visibleControls(const EmberlineDialog& dialog) {
+  std::set<int> ids;
+  for (const app::ControlTemplate& c : app::mainDialogControls())
+    if (dialog.control(c.id)->isVisibleTo(&dialog)) ids.insert(c.id);
+  return ids;
+}
 
 struct GuiRig {
-  explicit GuiRig(w::Language language = w::Language::English, bool with_camera = true);
-  ~GuiRig();
+  explicit GuiRig(w::Language language = w::Language::English, bool with_camera = true) {
+    if (with_camera) devices.add(camera);
+    dialog = std::make_unique<EmberlineDialog>(devices, language);
+  }
+  void open() {
+    ASSERT_TRUE(dialog->initialise());
+    dialog->show();
+  }
+  bool idle() { return waitUntil([&] { return !dialog->controller().busy(); }); }
+  bool imageBlank() const {
+    const auto image = dialog->controller().session()->image();
+    return std::all_of(image.begin(), image.end(), [](std::uint8_t b) { return b == 0xFF; });
+  }
+  // The flash holds `file`, but for the last block a burn never writes.
+  bool flashHolds(const std::filesystem::path& file) const {
+    const auto flash = camera->flash();
+    const auto bytes = readFile(file);
+    return std::equal(flash.begin(), flash.end() - 8, bytes.begin());
+  }
+
   std::shared_ptr<sim::SimCamera> camera = std::make_shared<sim::SimCamera>();
   sim::SimDeviceList devices;
   std::unique_ptr<EmberlineDialog> dialog;
   ModalWatcher watcher;
 };
+
+inline const std::set<int> kBurnPage{w::kCtlBrowse, w::kCtlImagePath, w::kCtlGo,
+                                     w::kCtlProgressData, w::kCtlStatus, w::kCtlTab};
+inline const std::set<int> kAuxiliaryPage{w::kCtlEraseSf, w::kCtlRomExport, w::kCtlExportName, w::kCtlFwVersion,
+                                          w::kCtlProgressData, w::kCtlStatus, w::kCtlTab};
 
 }  // namespace emberline::gui::testing

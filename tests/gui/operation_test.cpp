@@ -1,0 +1,129 @@
+// The operator's jobs through the Qt dialog on the simulated camera: pages,
+// drops and Browse, a whole burn, erase and export, closing mid-workflow.
+
+#include <QFileDialog>
+#include <QProgressBar>
+#include <QTabWidget>
+
+#include "gui_fixture.h"
+
+namespace emberline::gui {
+namespace {
+
+using namespace testing;
+
+TEST(GuiPages, TabsSwitchTheControlsAndAValidDropBringsTheBurnPageBack) {
+  GuiRig rig;
+  rig.open();
+  selectTab(*rig.dialog, 1);
+  EXPECT_EQ(visibleControls(*rig.dialog), kAuxiliaryPage);
+
+  // A wrong size is refused and the second file of a drop is ignored.
+  dropFiles(*rig.dialog, {writeImage("short.src", 131073), writeImage("good.src")});
+  EXPECT_EQ(rig.watcher.seen, QStringList{"It is not a Rom file!"});
+  EXPECT_EQ(visibleControls(*rig.dialog), kAuxiliaryPage);
+  EXPECT_TRUE(rig.imageBlank());
+
+  dropFiles(*rig.dialog, {writeImage("good.src")});
+  EXPECT_EQ(rig.dialog->tabControl()->currentIndex(), 0);
+  EXPECT_EQ(visibleControls(*rig.dialog), kBurnPage);
+  EXPECT_EQ(rig.dialog->controlText(w::kCtlStatus), "Click 'GO' to start burning...");
+  EXPECT_FALSE(rig.imageBlank());
+}
+
+TEST(GuiPages, BrowseOffersSourceFilesFirstAndLoadsTheChoice) {
+  GuiRig rig;
+  rig.open();
+  QStringList filters;
+  rig.watcher.on_file_dialog = [&](QFileDialog* dialog) {
+    filters = dialog->nameFilters();
+    dialog->selectFile(QString::fromStdString(writeImage("firmware.SRC").string()));
+    static_cast<QDialog*>(dialog)->accept();
+  };
+  click(*rig.dialog, w::kCtlBrowse);
+  EXPECT_EQ(filters, (QStringList{"Source File(*.SRC)", "Source File(*.BIN)", "Source File(*.HEX)",
+                                  "All File (*.*)"}));
+  EXPECT_FALSE(rig.imageBlank());
+}
+
+class GuiBurn : public ::testing::TestWithParam<w::Language> {};
+
+TEST_P(GuiBurn, ProgramsTheCameraAndEndsWithEveryStageDone) {
+  GuiRig rig(GetParam());
+  rig.open();
+  const auto image = writeImage("burn.src");
+  dropFiles(*rig.dialog, {image});
+  click(*rig.dialog, w::kCtlGo);
+  ASSERT_TRUE(rig.idle());
+
+  EXPECT_TRUE(rig.watcher.seen.isEmpty()) << rig.watcher.seen.join('|').toStdString();
+  const bool zh = GetParam() == w::Language::SimplifiedChinese;
+  EXPECT_EQ(rig.dialog->controlText(w::kCtlStatus), zh ? "烧录成功！" : "Burn Successes!");
+  for (int id : app::kStageRow) EXPECT_TRUE(rig.dialog->control(id)->isVisibleTo(rig.dialog.get())) << id;
+  EXPECT_EQ(qobject_cast<QProgressBar*>(rig.dialog->control(w::kCtlProgressStage))->value(), 9);
+  for (int id : {w::kCtlGo, w::kCtlBrowse, w::kCtlEraseSf, w::kCtlRomExport, w::kCtlFwVersion})
+    EXPECT_TRUE(rig.dialog->control(id)->isEnabled()) << id;
+  EXPECT_TRUE(rig.flashHolds(image));
+  // The stage row does not come back with the Burn page.
+  selectTab(*rig.dialog, 1);
+  selectTab(*rig.dialog, 0);
+  EXPECT_EQ(visibleControls(*rig.dialog), kBurnPage);
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, GuiBurn,
+                         ::testing::Values(w::Language::English, w::Language::SimplifiedChinese));
+
+TEST(GuiAuxiliary, ExportsAndErasesFromTheAuxiliaryPage) {
+  const auto folder = std::filesystem::temp_directory_path() / "emberline-gui-export";
+  std::filesystem::create_directories(folder);
+  const auto cwd = std::filesystem::current_path();
+  std::filesystem::current_path(folder);  // the export writes here
+  GuiRig rig;
+  std::vector<std::uint8_t> content(w::kImageSize, 0xA5);
+  rig.camera->setFlash(content);
+  rig.open();
+  selectTab(*rig.dialog, 1);
+
+  click(*rig.dialog, w::kCtlRomExport);
+  ASSERT_TRUE(rig.idle());
+  EXPECT_EQ(rig.dialog->controlText(w::kCtlStatus), "Export Rom Successes!");
+  std::fill(content.end() - 8, content.end(), 0xFF);  // the last block is never read
+  EXPECT_EQ(readFile(folder / rig.dialog->controlText(w::kCtlExportName).toStdString()), content);
+
+  click(*rig.dialog, w::kCtlEraseSf);
+  ASSERT_TRUE(rig.idle());
+  std::filesystem::current_path(cwd);
+  EXPECT_EQ(rig.dialog->controlText(w::kCtlStatus), "Flash Erase Successes!");
+  const auto flash = rig.camera->flash();
+  EXPECT_TRUE(std::all_of(flash.begin(), flash.end(), [](std::uint8_t b) { return b == 0xFF; }));
+  EXPECT_TRUE(rig.watcher.seen.isEmpty());
+}
+
+TEST(GuiWhileRunning, ADropIsRefusedAndClosingWaitsForTheWorkflow) {
+  // Without an image the burn stops at its message box; while the box is
+  // open the worker still runs, a file arrives and the operator closes.
+  GuiRig rig;
+  rig.open();
+  bool acted = false;
+  bool still_open = false;
+  rig.watcher.on_message = [&](QMessageBox* box) {
+    if (box->text() != "No Source File!" || acted) return true;
+    acted = true;
+    QTimer::singleShot(0, [&] {
+      dropFiles(*rig.dialog, {writeImage("late.src")});
+      rig.dialog->reject();
+      still_open = rig.dialog->isVisible();
+    });
+    return false;
+  };
+  click(*rig.dialog, w::kCtlGo);
+  ASSERT_TRUE(waitUntil([&] { return !rig.dialog->isVisible(); }));
+  EXPECT_EQ(rig.watcher.seen, (QStringList{"No Source File!", QString::fromUtf8(app::kMsgBusy.data())}));
+  EXPECT_TRUE(still_open);
+  EXPECT_TRUE(rig.imageBlank());
+  EXPECT_EQ(rig.dialog->result(), QDialog::Rejected);
+  EXPECT_EQ(rig.dialog->controlText(w::kCtlStatus), "Burn Failed!");
+}
+
+}  // namespace
+}  // namespace emberline::gui
