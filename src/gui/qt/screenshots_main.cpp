@@ -8,7 +8,6 @@
 #include <QFile>
 #include <QLibraryInfo>
 #include <QTabWidget>
-#include <QTemporaryDir>
 #include <QTranslator>
 
 #include <cstdio>
@@ -35,7 +34,7 @@ bool save(QWidget& widget, const QString& file) {
 }
 
 // A firmware image of the family: the signature, then a pattern.
-QString writeImage(const QTemporaryDir& dir) {
+QString writeImage(const QDir& dir) {
   QByteArray image(0x20000, '\xFF');
   image.replace(0, 4, "QR5X");
   for (int i = 4; i < 0x18000; ++i) image[i] = static_cast<char>((i * 7) ^ (i >> 8));
@@ -73,10 +72,13 @@ int main(int argc, char** argv) {
   const QString out =
       QDir(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("docs/screenshots")).absolutePath();
   QDir().mkpath(out);
-  QTemporaryDir work;
+  // A fixed folder, so the path box reads the same in every rendering; the
+  // export writes into the current directory, which keeps it out of the tree.
+  QDir work(QDir::temp().filePath(QStringLiteral("emberline")));
+  work.removeRecursively();
+  QDir().mkpath(work.path());
   const QString image = writeImage(work);
   if (image.isEmpty()) return 1;
-  // The export writes into the current directory; keep it out of the tree.
   QDir::setCurrent(work.path());
 
   QTranslator qt_texts;
@@ -84,5 +86,6 @@ int main(int argc, char** argv) {
   if (qt_texts.load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
     QApplication::installTranslator(&qt_texts);
   ok = render(Language::SimplifiedChinese, QStringLiteral("zh_CN"), out, image) && ok;
+  work.removeRecursively();
   return ok ? 0 : 1;
 }
