@@ -7,7 +7,7 @@ namespace {
 
 using namespace testing;
 
-TEST(Startup, WithCameraRunsItsStepsInOrderAndLeavesTheBurnPage) {
+TEST(DialogStartup, WithCameraRunsItsStepsInOrderAndLeavesTheBurnPage) {
   DialogRig<> rig;
   EXPECT_TRUE(rig.dialog->OnInitDialog());
   EXPECT_EQ(rig.view.events,
@@ -22,7 +22,7 @@ TEST(Startup, WithCameraRunsItsStepsInOrderAndLeavesTheBurnPage) {
   EXPECT_FALSE(rig.dialog->endResult());
 }
 
-TEST(Startup, ACameraWhoseChipIdCannotBeReadGivesOneMessageAndTheDialogStays) {
+TEST(DialogStartup, ACameraWhoseChipIdCannotBeReadGivesOneMessageAndTheDialogStays) {
   DialogRig<> rig;
   // The camera answers discovery, then is gone.
   w::NullUiPort quiet;
@@ -39,7 +39,7 @@ TEST(Startup, ACameraWhoseChipIdCannotBeReadGivesOneMessageAndTheDialogStays) {
   EXPECT_EQ(rig.visible(), kBurnPage);
 }
 
-TEST(Destroy, WaitsForTheRunningWorkerThenFreesTheImage) {
+TEST(DialogDestroy, WaitsForTheRunningWorkerThenFreesTheImage) {
   DialogRig<HeldLauncher> rig;
   rig.dialog->OnInitDialog();
   rig.dialog->OnDropFiles({writeImage("destroy.src")});

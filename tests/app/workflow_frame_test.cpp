@@ -84,7 +84,7 @@ TEST(OneOperationAtATime, EveryDeviceCommandIsRefusedWhileAWorkflowRuns) {
   EXPECT_EQ(rig.view.messages().back(), "Get F/W Version: QR5XA\r\nEM-1234567\r\n2026-12-06\r\n2612061200");
 }
 
-TEST(ProgressBars, HoldTheirPositionInsideTheRangeAndUnknownIdsAreIgnored) {
+TEST(DialogProgressBars, HoldTheirPositionInsideTheRangeAndUnknownIdsAreIgnored) {
   DialogRig<> rig;
   w::UiPort& port = rig.dialog->port();
   port.setProgressRange(w::kCtlProgressData, 0, 13004);
