@@ -116,8 +116,6 @@ AboutTemplate aboutTemplate(Language language) {
           "Firmware programmer for USB video cameras", "OK", 190, 62};
 }
 
-std::string_view applicationVersion() { return EMBERLINE_VERSION; }
-
 SourceFileDialog sourceFileDialog() { return {kSourceFilters, "*.SRC"}; }
 
 int dialogUnitsToPixelsX(int units, DialogBaseUnits base) { return mulDiv(units, base.x, 4); }

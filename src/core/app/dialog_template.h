@@ -81,7 +81,6 @@ struct AboutTemplate {
   int height = 0;
 };
 AboutTemplate aboutTemplate(workflows::Language language);
-std::string_view applicationVersion();
 
 // The file-open dialog of "Browse": the filters in order (the first one is
 // preselected) and the initial file name.
