@@ -13,17 +13,6 @@ namespace emberline::cli {
 
 namespace {
 
-std::string initFailureText(int result) {
-  switch (result) {
-    case serialflash::kInitNoDevice:
-      return "No Device!";
-    case serialflash::kInitUnknownBackend:
-      return "Unknown Backend!";
-    default:
-      return "Camera init failed!";
-  }
-}
-
 class InfoCommand final : public Command {
  public:
   std::string name() const override { return "info"; }
@@ -54,7 +43,7 @@ class InfoCommand final : public Command {
     const int init = library.SfInit();
     details["library_init"] = init;
     if (init <= 0) {
-      report.fail(initFailureText(init));
+      report.fail(serialflash::initFailureText(init));
       return Outcome::OperationFailed;
     }
     const int kind = library.deviceKind();

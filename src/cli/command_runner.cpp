@@ -81,7 +81,7 @@ Outcome persist(frontend::DeviceContext& context, Report& report, Outcome outcom
 
 // Runs a camera command and ends the report (which must carry what the
 // session's port recorded, so it ends here); returns the exit status.
-int runOnCamera(Command& command, RunContext& ctx, const frontend::DeviceSpec& spec) {
+int runOnCamera(Command& command, RunContext& ctx, const frontend::DeviceSpec& selection) {
   Report& report = ctx.report;
   TerminalUi terminal(report.human(), report.errors(), isInteractive(report.human()), ctx.language);
   RecordingUiPort ui(terminal, ctx.language);
@@ -103,7 +103,7 @@ int runOnCamera(Command& command, RunContext& ctx, const frontend::DeviceSpec& s
   // a question only the user can answer. The choice also narrows the list,
   // so that the library's own channel opens the same camera as discovery.
   std::optional<frontend::ProbeResult> probe;
-  if (spec.kind == frontend::DeviceSpec::Kind::Auto) {
+  if (selection.kind == frontend::DeviceSpec::Kind::Auto) {
     probe = frontend::probeDevices(*ctx.devices);
     const auto choice = frontend::chooseCamera(*probe);
     if (choice.kind == frontend::CameraChoice::Kind::Several) {
@@ -125,7 +125,7 @@ int runOnCamera(Command& command, RunContext& ctx, const frontend::DeviceSpec& s
     if (!probe) probe = frontend::probeDevices(*ctx.devices);
     bool unopenable = false;
     report.fail(explainNoCamera(*ctx.context, *probe, &unopenable));
-    const bool chosen_by_user = spec.kind != frontend::DeviceSpec::Kind::Auto;
+    const bool chosen_by_user = selection.kind != frontend::DeviceSpec::Kind::Auto;
     return finish(unopenable && chosen_by_user ? Outcome::CameraUnavailable : Outcome::NoCamera);
   }
 
@@ -154,12 +154,12 @@ int runCommand(Command& command, const GlobalOptions& options, std::FILE* out, s
   if (command.need() == DeviceNeed::None) return report.finish(command.run(ctx));
 
   std::string error;
-  const auto spec = frontend::parseDeviceSpec(options.device, &error);
-  if (!spec) {
+  const auto selection = frontend::parseDeviceSpec(options.device, &error);
+  if (!selection) {
     report.fail(error);
     return report.finish(Outcome::BadUsage);
   }
-  auto context = frontend::openDeviceContext(*spec, &error);
+  auto context = frontend::openDeviceContext(*selection, &error);
   if (!context) {
     report.fail(error);
     return report.finish(Outcome::CameraUnavailable);
@@ -184,7 +184,7 @@ int runCommand(Command& command, const GlobalOptions& options, std::FILE* out, s
     return report.finish(persist(*context, report, outcome));
   }
 
-  return runOnCamera(command, ctx, *spec);
+  return runOnCamera(command, ctx, *selection);
 }
 
 }  // namespace emberline::cli

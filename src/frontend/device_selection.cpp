@@ -43,8 +43,8 @@ bool allDigits(std::string_view text) {
 }
 
 std::optional<DeviceSpec> parseSim(std::string_view rest, std::string* error) {
-  DeviceSpec spec;
-  spec.kind = DeviceSpec::Kind::Sim;
+  DeviceSpec selection;
+  selection.kind = DeviceSpec::Kind::Sim;
   std::string_view path = rest;
   const auto question = rest.rfind('?');
   if (question != std::string_view::npos) {
@@ -67,7 +67,7 @@ std::optional<DeviceSpec> parseSim(std::string_view rest, std::string* error) {
                             std::to_string(kMaxSimLatency.count()));
         return std::nullopt;
       }
-      spec.latency = std::chrono::microseconds(static_cast<std::int64_t>(*value));
+      selection.latency = std::chrono::microseconds(static_cast<std::int64_t>(*value));
     }
   }
   if (path.empty()) {
@@ -75,8 +75,8 @@ std::optional<DeviceSpec> parseSim(std::string_view rest, std::string* error) {
                     "(create one with 'emberline sim init PATH')");
     return std::nullopt;
   }
-  spec.sim_state = std::filesystem::path(std::string(path));
-  return spec;
+  selection.sim_state = std::filesystem::path(std::string(path));
+  return selection;
 }
 
 std::filesystem::path envPath(const char* name, const char* fallback) {
@@ -156,27 +156,27 @@ class SimContext final : public DeviceContext {
   std::unique_ptr<DelayedDeviceList> delayed_;  // refers to list_
 };
 
-std::unique_ptr<DeviceContext> openSim(const DeviceSpec& spec, std::string* error) {
+std::unique_ptr<DeviceContext> openSim(const DeviceSpec& selection, std::string* error) {
   std::error_code ec;
-  if (!std::filesystem::exists(spec.sim_state, ec)) {
-    setError(error, "there is no simulated camera at " + spec.sim_state.string() +
-                        " (create one with 'emberline sim init " + spec.sim_state.string() + "')");
+  if (!std::filesystem::exists(selection.sim_state, ec)) {
+    setError(error, "there is no simulated camera at " + selection.sim_state.string() +
+                        " (create one with 'emberline sim init " + selection.sim_state.string() + "')");
     return nullptr;
   }
   std::string message;
-  auto camera = sim::SimCamera::load(spec.sim_state, &message);
+  auto camera = sim::SimCamera::load(selection.sim_state, &message);
   if (!camera) {
-    setError(error, message.empty() ? "cannot read the simulated camera in " + spec.sim_state.string()
+    setError(error, message.empty() ? "cannot read the simulated camera in " + selection.sim_state.string()
                                     : message);
     return nullptr;
   }
-  return std::make_unique<SimContext>(spec.sim_state, std::move(camera), spec.latency);
+  return std::make_unique<SimContext>(selection.sim_state, std::move(camera), selection.latency);
 }
 
-std::unique_ptr<DeviceContext> openPlatform(const DeviceSpec& spec, std::string* error) {
+std::unique_ptr<DeviceContext> openPlatform(const DeviceSpec& selection, std::string* error) {
   auto context = std::make_unique<PlatformContext>(envPath("EMBERLINE_SYSFS_ROOT", "/sys"),
                                                    envPath("EMBERLINE_DEV_ROOT", "/dev"));
-  if (spec.kind == DeviceSpec::Kind::Auto) return context;
+  if (selection.kind == DeviceSpec::Kind::Auto) return context;
 
   std::vector<device::DeviceEntry> entries;
   const int rc = context->enumerate(entries);
@@ -185,29 +185,29 @@ std::unique_ptr<DeviceContext> openPlatform(const DeviceSpec& spec, std::string*
     return nullptr;
   }
 
-  if (spec.kind == DeviceSpec::Kind::Index) {
-    if (spec.index >= entries.size()) {
-      setError(error, "there is no video-capture device " + std::to_string(spec.index) + " ('emberline list' shows " +
+  if (selection.kind == DeviceSpec::Kind::Index) {
+    if (selection.index >= entries.size()) {
+      setError(error, "there is no video-capture device " + std::to_string(selection.index) + " ('emberline list' shows " +
                           std::to_string(entries.size()) + (entries.size() == 1 ? " device)" : " devices)"));
       return nullptr;
     }
-    context->restrictTo(entries[spec.index].id);
+    context->restrictTo(entries[selection.index].id);
     return context;
   }
 
   std::error_code ec;
-  if (!std::filesystem::exists(spec.path, ec)) {
-    setError(error, spec.path + " does not exist ('emberline list' shows the video-capture devices)");
+  if (!std::filesystem::exists(selection.path, ec)) {
+    setError(error, selection.path + " does not exist ('emberline list' shows the video-capture devices)");
     return nullptr;
   }
-  const std::string wanted = canonicalText(spec.path);
+  const std::string wanted = canonicalText(selection.path);
   for (const auto& entry : entries) {
-    if (entry.id == spec.path || canonicalText(entry.id) == wanted) {
+    if (entry.id == selection.path || canonicalText(entry.id) == wanted) {
       context->restrictTo(entry.id);
       return context;
     }
   }
-  setError(error, spec.path + " is not a video-capture device ('emberline list' shows them)");
+  setError(error, selection.path + " is not a video-capture device ('emberline list' shows them)");
   return nullptr;
 }
 
@@ -222,16 +222,16 @@ std::optional<DeviceSpec> parseDeviceSpec(std::string_view text, std::string* er
       setError(error, "device index " + std::string(text) + " is out of range");
       return std::nullopt;
     }
-    DeviceSpec spec;
-    spec.kind = DeviceSpec::Kind::Index;
-    spec.index = static_cast<std::size_t>(*value);
-    return spec;
+    DeviceSpec selection;
+    selection.kind = DeviceSpec::Kind::Index;
+    selection.index = static_cast<std::size_t>(*value);
+    return selection;
   }
   if (text.front() == '/') {
-    DeviceSpec spec;
-    spec.kind = DeviceSpec::Kind::Path;
-    spec.path = std::string(text);
-    return spec;
+    DeviceSpec selection;
+    selection.kind = DeviceSpec::Kind::Path;
+    selection.path = std::string(text);
+    return selection;
   }
   setError(error, "'" + std::string(text) +
                       "' is not a device: give a device path such as /dev/video2, an index from "
@@ -239,9 +239,9 @@ std::optional<DeviceSpec> parseDeviceSpec(std::string_view text, std::string* er
   return std::nullopt;
 }
 
-std::unique_ptr<DeviceContext> openDeviceContext(const DeviceSpec& spec, std::string* error) {
-  if (spec.kind == DeviceSpec::Kind::Sim) return openSim(spec, error);
-  return openPlatform(spec, error);
+std::unique_ptr<DeviceContext> openDeviceContext(const DeviceSpec& selection, std::string* error) {
+  if (selection.kind == DeviceSpec::Kind::Sim) return openSim(selection, error);
+  return openPlatform(selection, error);
 }
 
 }  // namespace emberline::frontend

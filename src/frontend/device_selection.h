@@ -62,6 +62,6 @@ class DeviceContext {
 // Auto, Path and Index use this platform's device list. On Linux the
 // environment variables EMBERLINE_SYSFS_ROOT and EMBERLINE_DEV_ROOT replace
 // /sys and /dev (tests use them to stage a machine without cameras).
-std::unique_ptr<DeviceContext> openDeviceContext(const DeviceSpec& spec, std::string* error);
+std::unique_ptr<DeviceContext> openDeviceContext(const DeviceSpec& selection, std::string* error);
 
 }  // namespace emberline::frontend

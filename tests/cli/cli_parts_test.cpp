@@ -40,13 +40,13 @@ TEST(DeviceSpecTest, AcceptsEachForm) {
   };
   for (const auto& c : cases) {
     std::string error;
-    const auto spec = frontend::parseDeviceSpec(c.text, &error);
-    ASSERT_TRUE(spec) << c.text << ": " << error;
-    EXPECT_EQ(spec->kind, c.kind) << c.text;
-    EXPECT_EQ(spec->path, c.path) << c.text;
-    EXPECT_EQ(spec->index, c.index) << c.text;
-    EXPECT_EQ(spec->sim_state.string(), c.sim_state) << c.text;
-    EXPECT_EQ(spec->latency.count(), c.latency_us) << c.text;
+    const auto selection = frontend::parseDeviceSpec(c.text, &error);
+    ASSERT_TRUE(selection) << c.text << ": " << error;
+    EXPECT_EQ(selection->kind, c.kind) << c.text;
+    EXPECT_EQ(selection->path, c.path) << c.text;
+    EXPECT_EQ(selection->index, c.index) << c.text;
+    EXPECT_EQ(selection->sim_state.string(), c.sim_state) << c.text;
+    EXPECT_EQ(selection->latency.count(), c.latency_us) << c.text;
   }
 }
 
@@ -63,26 +63,26 @@ TEST(DeviceSpecTest, RefusesWithAReason) {
 TEST(DeviceContextTest, SimulatorFileMustExistAndBeIntact) {
   const auto dir = std::filesystem::temp_directory_path() / ("emberline-ctx-" + std::to_string(getpid()));
   std::filesystem::create_directories(dir);
-  DeviceSpec spec;
-  spec.kind = DeviceSpec::Kind::Sim;
-  spec.sim_state = dir / "camera.sim";
+  DeviceSpec selection;
+  selection.kind = DeviceSpec::Kind::Sim;
+  selection.sim_state = dir / "camera.sim";
 
   std::string error;
-  EXPECT_FALSE(frontend::openDeviceContext(spec, &error));
+  EXPECT_FALSE(frontend::openDeviceContext(selection, &error));
   EXPECT_NE(error.find("sim init"), std::string::npos) << "says how to make one: " << error;
 
-  ASSERT_EQ(sim::SimCamera().save(spec.sim_state), 0);
-  auto context = frontend::openDeviceContext(spec, &error);
+  ASSERT_EQ(sim::SimCamera().save(selection.sim_state), 0);
+  auto context = frontend::openDeviceContext(selection, &error);
   ASSERT_TRUE(context) << error;
   std::vector<device::DeviceEntry> entries;
   ASSERT_EQ(context->devices().enumerate(entries), 0);
   ASSERT_EQ(entries.size(), 1u);
   EXPECT_EQ(context->persist(&error), 0) << error;
 
-  { std::FILE* f = std::fopen(spec.sim_state.c_str(), "wb"); std::fputs("{ broken", f); std::fclose(f); }
+  { std::FILE* f = std::fopen(selection.sim_state.c_str(), "wb"); std::fputs("{ broken", f); std::fclose(f); }
   error.clear();
-  EXPECT_FALSE(frontend::openDeviceContext(spec, &error));
-  EXPECT_NE(error.find(spec.sim_state.string()), std::string::npos) << error;
+  EXPECT_FALSE(frontend::openDeviceContext(selection, &error));
+  EXPECT_NE(error.find(selection.sim_state.string()), std::string::npos) << error;
   std::filesystem::remove_all(dir);
 }
 

@@ -73,4 +73,15 @@ bool SerialFlash::probe(int index, std::uint8_t* buffer) {
   return true;
 }
 
+const char* initFailureText(int result) {
+  switch (result) {
+    case kInitNoDevice:
+      return "No Device!";
+    case kInitUnknownBackend:
+      return "Unknown Backend!";
+    default:
+      return "Camera init failed!";
+  }
+}
+
 }  // namespace emberline::serialflash

@@ -25,6 +25,9 @@ inline constexpr int kInitNoDevice = -1;        // "No Device!"
 inline constexpr int kInitUnknownBackend = -2;  // "Unknown Backend!"
 inline constexpr int kInitFailed = 0;           // "Camera init failed!"
 
+// What the operator is told for an SfInit result of 0 or below.
+const char* initFailureText(int result);
+
 // SPI port registers of the DSP.
 inline constexpr std::uint16_t kRegPortOwner = 0x1080;
 inline constexpr std::uint16_t kRegTransferStart = 0x1081;

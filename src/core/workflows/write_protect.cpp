@@ -27,17 +27,6 @@ std::uint16_t writeProtectConfigAddress(std::uint8_t chip_id) {
   }
 }
 
-const char* initFailureText(int result) {
-  switch (result) {
-    case serialflash::kInitNoDevice:
-      return "No Device!";
-    case serialflash::kInitUnknownBackend:
-      return "Unknown Backend!";
-    default:
-      return "Camera init failed!";
-  }
-}
-
 }  // namespace
 
 int CameraSession::setWriteProtect(int mode) {
@@ -45,7 +34,7 @@ int CameraSession::setWriteProtect(int mode) {
   std::uint16_t restore_register = 0xFFFF;
 
   const int init = library_.SfInit();
-  if (init <= 0) return fail(initFailureText(init));
+  if (init <= 0) return fail(serialflash::initFailureText(init));
 
   std::uint8_t chip_id = 0;
   if (!ReadChipId(chip_id)) {

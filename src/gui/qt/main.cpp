@@ -62,10 +62,10 @@ int main(int argc, char** argv) {
     QApplication::installTranslator(&qt_texts);
 
   std::string error;
-  const auto spec = emberline::frontend::parseDeviceSpec(parser.value(device_option).toStdString(), &error);
-  if (!spec) return fail(QString::fromStdString(error));
+  const auto selection = emberline::frontend::parseDeviceSpec(parser.value(device_option).toStdString(), &error);
+  if (!selection) return fail(QString::fromStdString(error));
   std::unique_ptr<emberline::frontend::DeviceContext> context =
-      emberline::frontend::openDeviceContext(*spec, &error);
+      emberline::frontend::openDeviceContext(*selection, &error);
   if (!context) {
     QMessageBox::critical(nullptr, QStringLiteral("Common USB Emberline"), QString::fromStdString(error));
     return 1;
