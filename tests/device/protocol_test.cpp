@@ -17,7 +17,7 @@ using ::testing::ElementsAre;
 
 struct ProtocolTest : ::testing::Test {
   std::shared_ptr<test::ScriptedDevice> camera = std::make_shared<test::ScriptedDevice>();
-  ExtensionUnitChannel channel{camera, 4, 0};
+  ExtensionUnitChannel channel{camera, 4, 0, {}};
 };
 
 TEST_F(ProtocolTest, FrameCarriesTheUnitFieldsAndGetsAreSentZeroFilled) {
@@ -71,7 +71,7 @@ TEST_F(ProtocolTest, FailedBlockReadLeavesTheBufferAndSendsNoGetAfterAFailedSet)
   for (std::size_t failing : {1u, 2u}) {
     auto device = std::make_shared<test::ScriptedDevice>();
     device->failRequest(failing);
-    ExtensionUnitChannel ch{device, 4, 0};
+    ExtensionUnitChannel ch{device, 4, 0, {}};
     std::array<std::uint8_t, 8> out;
     out.fill(0xFF);
     EXPECT_FALSE(ReadFlashBlock(ch, 0, 0, 0, out));

@@ -219,3 +219,32 @@ TEST_F(BurnTest, VerifyImageComparesWithoutWriting) {
 
 }  // namespace
 }  // namespace emberline::workflows::testing
+
+namespace emberline::workflows::testing {
+namespace {
+
+// A laptop's built-in webcam listed before the camera: the library must open
+// the camera the dialog found, not the first device that opens.
+TEST(BurnBesideAWebcam, TheLibraryOpensTheCameraDiscoveryChose) {
+  sim::SimDeviceList devices;
+  devices.addWebcam("Integrated Webcam");
+  auto camera = std::make_shared<sim::SimCamera>();
+  devices.add(camera);
+  RecordingUi ui;
+  device::ManualClock clock;
+  CameraSession session(devices, ui, clock);
+  session.setDiscoveryOutput([](std::string_view) {});
+  ASSERT_EQ(session.DiscoverCamera(), 0);
+  const auto image = patternImage();
+  const auto path = std::filesystem::temp_directory_path() / "emberline-wf-webcam.src";
+  writeFile(path, image);
+  ASSERT_EQ(session.LoadSourceImage(path), LoadResult::Loaded);
+  std::filesystem::remove(path);
+
+  EXPECT_EQ(session.BurnRom(), 1);
+  EXPECT_THAT(ui.messages(), ::testing::IsEmpty());
+  EXPECT_TRUE(std::equal(image.begin(), image.end() - 8, camera->flash().begin()));
+}
+
+}  // namespace
+}  // namespace emberline::workflows::testing

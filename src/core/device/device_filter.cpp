@@ -27,4 +27,16 @@ std::shared_ptr<CaptureDevice> SingleDeviceList::open(const DeviceEntry& entry, 
   return inner_.open(entry, error);
 }
 
+ChannelDeviceList::ChannelDeviceList(DeviceList& inner, const ExtensionUnitChannel& channel)
+    : inner_(inner), channel_(channel) {}
+
+int ChannelDeviceList::enumerate(std::vector<DeviceEntry>& out) {
+  if (!channel_.device || channel_.device_id.empty()) return inner_.enumerate(out);
+  return SingleDeviceList(inner_, channel_.device_id).enumerate(out);
+}
+
+std::shared_ptr<CaptureDevice> ChannelDeviceList::open(const DeviceEntry& entry, int* error) {
+  return inner_.open(entry, error);
+}
+
 }  // namespace emberline::device

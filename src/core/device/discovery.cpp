@@ -62,8 +62,10 @@ int DiscoverCamera(DeviceList& devices, ExtensionUnitChannel& channel, const Dis
   for (const DeviceEntry& entry : entries) {
     if (!entry.display_name) continue;
     channel.device.reset();
+    channel.device_id.clear();
     channel.device = openInto(devices, entry, channel.last_error);
     if (!channel.device) continue;
+    channel.device_id = entry.id;
     // Two attempts: the node the lookup finds or, when it finds none, the
     // node ids 1 and 2 that cameras of the family commonly use.
     for (std::uint32_t attempt = 1; attempt <= 2; ++attempt) {
@@ -72,6 +74,7 @@ int DiscoverCamera(DeviceList& devices, ExtensionUnitChannel& channel, const Dis
       if (ReadChipId(channel, chip_id)) return 0;
     }
     channel.device.reset();  // the node id keeps its last value
+    channel.device_id.clear();
   }
   return 1;
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <string>
 
 #include "core/device/transport.h"
 
@@ -43,6 +44,7 @@ struct ExtensionUnitChannel {
   // The errno of the last failed request on this channel (0 when none), so a
   // face can say *why* ("device unplugged") without the protocol deciding that.
   int last_error = 0;
+  std::string device_id;  // the list entry `device` was opened from (empty when none)
 };
 
 // Request frame: one SET of `payload` to `selector`. Fails without sending when

@@ -19,6 +19,7 @@
 
 #include "core/device/backend.h"
 #include "core/device/clock.h"
+#include "core/device/device_filter.h"
 #include "core/device/discovery.h"
 #include "core/device/protocol.h"
 #include "core/serialflash/serial_flash.h"
@@ -128,6 +129,7 @@ class CameraSession {
   device::Clock& clock_;
   device::DiscoveryOutput discovery_output_;
   device::ExtensionUnitChannel channel_;
+  device::ChannelDeviceList library_devices_{devices_, channel_};  // the library opens the chosen camera
   device::ExtensionUnitBackend backend_;
   serialflash::SerialFlash library_;
   std::vector<std::uint8_t> image_ = std::vector<std::uint8_t>(kImageSize, 0xFF);
