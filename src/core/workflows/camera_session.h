@@ -120,6 +120,10 @@ class CameraSession {
   // Reads the version block (space 7) through the open library; false when
   // any of its four reads failed.
   bool readVersionBlock(const VersionBlockAddresses& where, VersionBlock& block);
+  // Reads every block an export covers (all but the last 8 bytes) into
+  // `content`, with progress on bar 1003; 0 and the message shown when a read
+  // fails.
+  int readFlashInto(std::vector<std::uint8_t>& content, std::string* failure = nullptr);
   // Verification stages of the burn; 1 passed, 0 failed (message shown).
   int verifySampled(BurnReport& report);
   int verifyFull(BurnReport& report);

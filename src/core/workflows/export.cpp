@@ -28,22 +28,24 @@ int CameraSession::ExportRom(const std::filesystem::path& file, std::filesystem:
 
   AtomicFile out(target);
   if (auto error = out.create()) return fail(*error);
-  ui_.setProgressRange(kCtlProgressData, 0, kExportDataRange);
-
-  {
-    HighBankScope bank(high_bank_flag_);
-    for (std::uint32_t offset = 0; offset < kExportEnd; offset += kBlockSize) {
-      ui_.setProgressPos(kCtlProgressData, static_cast<int>(offset / 10));
-      std::array<std::uint8_t, 8> block;
-      block.fill(0xFF);
-      bank.at(offset);
-      if (!readBlock(offset, block)) return fail(blockFailure("Read Flash", offset));
-      std::copy(block.begin(), block.end(), content.begin() + offset);
-    }
-  }
+  if (readFlashInto(content) == 0) return 0;
 
   if (auto error = out.commit(content)) return fail(*error);
   if (written != nullptr) *written = target;
+  return 1;
+}
+
+int CameraSession::readFlashInto(std::vector<std::uint8_t>& content, std::string* failure) {
+  ui_.setProgressRange(kCtlProgressData, 0, kExportDataRange);
+  HighBankScope bank(high_bank_flag_);
+  for (std::uint32_t offset = 0; offset < kExportEnd; offset += kBlockSize) {
+    ui_.setProgressPos(kCtlProgressData, static_cast<int>(offset / 10));
+    std::array<std::uint8_t, 8> block;
+    block.fill(0xFF);
+    bank.at(offset);
+    if (!readBlock(offset, block)) return fail(blockFailure("Read Flash", offset), failure);
+    std::copy(block.begin(), block.end(), content.begin() + offset);
+  }
   return 1;
 }
 

@@ -2,7 +2,7 @@
 // block a burn would program, read back through the dialog's channel.
 
 #include <algorithm>
-#include <array>
+#include <vector>
 
 #include "core/workflows/camera_session.h"
 #include "core/workflows/flash_layout.h"
@@ -15,24 +15,13 @@ VerifyReport CameraSession::VerifyImage(std::span<const std::uint8_t> image) {
     fail("It is not a Rom file!", &report.failure);
     return report;
   }
-  ui_.setProgressRange(kCtlProgressData, 0, kExportDataRange);
-
-  HighBankScope bank(high_bank_flag_);
-  for (std::uint32_t offset = 0; offset < kExportEnd; offset += kBlockSize) {
-    ui_.setProgressPos(kCtlProgressData, static_cast<int>(offset / 10));
-    std::array<std::uint8_t, 8> block;
-    block.fill(0xFF);
-    bank.at(offset);
-    if (!readBlock(offset, block)) {
-      fail(blockFailure("Read Flash", offset), &report.failure);
-      return report;
-    }
-    const auto expected = image.begin() + offset;
-    const auto differs = std::mismatch(block.begin(), block.end(), expected);
-    if (differs.first != block.end()) {
-      report.first_difference = offset + static_cast<std::uint32_t>(differs.first - block.begin());
-      return report;
-    }
+  std::vector<std::uint8_t> content(kImageSize, 0xFF);
+  if (readFlashInto(content, &report.failure) == 0) return report;
+  const auto end = content.begin() + kExportEnd;
+  const auto differs = std::mismatch(content.begin(), end, image.begin());
+  if (differs.first != end) {
+    report.first_difference = static_cast<std::uint32_t>(differs.first - content.begin());
+    return report;
   }
   report.matches = true;
   return report;
