@@ -48,6 +48,7 @@ class ListCommand final : public Command {
       j["chip_id"] = d.chip_id ? nlohmann::ordered_json(*d.chip_id) : nlohmann::ordered_json();
       j["node"] = d.node_id ? nlohmann::ordered_json(*d.node_id) : nlohmann::ordered_json();
       if (d.open_error != 0) j["error"] = ctx.context->describeOpenError(d.open_error, d.entry.id);
+      if (!d.unit_problem.empty()) j["unit_problem"] = d.unit_problem;
       devices.push_back(std::move(j));
     }
 
@@ -65,6 +66,7 @@ class ListCommand final : public Command {
                     chipText(d.chip_id).c_str(), d.entry.display_name.value_or("(no name)").c_str());
       report.say(line);
       if (d.open_error != 0) report.say("      " + ctx.context->describeOpenError(d.open_error, d.entry.id));
+      if (!d.unit_problem.empty()) report.say("      " + d.unit_problem);
     }
 
     if (probe.answering() == 0) {

@@ -34,9 +34,14 @@ ProbeResult probeDevices(device::DeviceList& devices) {
       std::uint8_t chip = 0;
       if (device::ReadChipId(channel, chip)) probed.chip_id = chip;
     } else {
-      // Say why when it did not even open.
+      // Say why: it did not even open, or its unit could not be looked for.
       int error = 0;
-      if (!devices.open(entries[i], &error)) probed.open_error = error != 0 ? error : -ENODEV;
+      const auto opened = devices.open(entries[i], &error);
+      if (!opened) {
+        probed.open_error = error != 0 ? error : -ENODEV;
+      } else if (!opened->findExtensionUnitNode(device::kExtensionUnitPropertySet)) {
+        probed.unit_problem = opened->unitLookupProblem();
+      }
     }
     result.devices.push_back(std::move(probed));
   }

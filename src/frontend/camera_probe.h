@@ -21,6 +21,7 @@ struct ProbedDevice {
   bool answers = false;      // the vendor extension unit gave the chip id
   std::optional<std::uint32_t> node_id;  // the unit's node as discovery bound it
   std::optional<std::uint8_t> chip_id;
+  std::string unit_problem;  // why the vendor unit could not be looked for, when the platform knows
 };
 
 struct ProbeResult {

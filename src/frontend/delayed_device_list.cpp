@@ -17,6 +17,8 @@ class DelayedDevice final : public device::CaptureDevice {
     return inner_->findExtensionUnitNode(property_set);
   }
 
+  std::string unitLookupProblem() const override { return inner_->unitLookupProblem(); }
+
   int control(const device::ControlRequest& request) override {
     clock_.sleepFor(latency_);
     return inner_->control(request);

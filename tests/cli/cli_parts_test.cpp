@@ -10,9 +10,11 @@
 #include "cli/number_parsing.h"
 #include "cli/terminal_ui.h"
 #include "cli/trace_writer.h"
+#include "core/device/tracing.h"
 #include "frontend/camera_probe.h"
 #include "frontend/device_selection.h"
 #include "sim/sim_camera.h"
+#include "support/scripted_device.h"
 
 namespace emberline {
 namespace {
@@ -120,6 +122,21 @@ TEST(CameraChoiceTest, OnlyOneAnsweringCameraIsChosenUnasked) {
   sim::SimDeviceList none;
   none.addWebcam("Plain webcam");
   EXPECT_EQ(frontend::chooseCamera(frontend::probeDevices(none)).kind, frontend::CameraChoice::Kind::None);
+}
+
+TEST(CameraChoiceTest, ADeviceWithoutTheUnitSaysWhyWhenThePlatformKnows) {
+  test::ScriptedDeviceList list;
+  auto webcam = list.add("Webcam");
+  webcam->setNode(std::nullopt);
+  webcam->failAll(-ENOENT);
+  webcam->setLookupProblem("The USB descriptors of /dev/video0 are unreadable (Permission denied).");
+  // Through the trace decorator too, as `emberline --trace FILE list` runs it.
+  device::TracingDeviceList traced(list, [](const device::TraceEvent&) {});
+  const auto probe = frontend::probeDevices(traced);
+  ASSERT_EQ(probe.devices.size(), 1u);
+  EXPECT_FALSE(probe.devices[0].answers);
+  EXPECT_EQ(probe.devices[0].unit_problem,
+            "The USB descriptors of /dev/video0 are unreadable (Permission denied).");
 }
 
 // Feeds the terminal port the events of a short burn and returns what it wrote.

@@ -130,7 +130,7 @@ TEST_F(DeviceList, FindsTheVendorUnitOfTheActiveConfigurationThroughSysfs) {
     const char* fixture;
     const char* configuration;
     std::optional<std::uint32_t> unit;
-    const char* problem;  // in lookupProblem() when not found
+    const char* problem;  // in unitLookupProblem() when not found
   };
   const std::vector<Case> cases = {
       {"camera_several_extension_units.hex", "1", 6, ""},
@@ -151,7 +151,7 @@ TEST_F(DeviceList, FindsTheVendorUnitOfTheActiveConfigurationThroughSysfs) {
     ASSERT_NE(device, nullptr);
     EXPECT_EQ(device->findExtensionUnitNode(device::kExtensionUnitPropertySet), c.unit)
         << c.fixture;
-    const auto said = device->lookupProblem();
+    const auto said = device->unitLookupProblem();
     EXPECT_EQ(said.empty(), problem.empty()) << said;
     EXPECT_NE(said.find(problem), std::string::npos) << said;
     if (!problem.empty()) {

@@ -79,6 +79,8 @@ class ScriptedDevice : public device::CaptureDevice {
     ++lookups_;
     return node_;
   }
+  void setLookupProblem(std::string problem) { lookup_problem_ = std::move(problem); }
+  std::string unitLookupProblem() const override { return node_ ? std::string() : lookup_problem_; }
 
   int control(const device::ControlRequest& request) override {
     RecordedRequest rec{false, request.property_set, request.selector, request.flags,
@@ -122,6 +124,7 @@ class ScriptedDevice : public device::CaptureDevice {
   }
 
   std::optional<std::uint32_t> node_;
+  std::string lookup_problem_;
   Responder responder_;
   DriverResponder driver_;
   std::deque<Bytes> answers_;

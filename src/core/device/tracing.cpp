@@ -22,6 +22,8 @@ class TracingDevice final : public CaptureDevice {
     return node;
   }
 
+  std::string unitLookupProblem() const override { return inner_->unitLookupProblem(); }
+
   int control(const ControlRequest& request) override {
     TraceEvent event = start(request.property_set, request.flags);
     event.selector = request.selector;

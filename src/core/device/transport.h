@@ -59,6 +59,11 @@ class CaptureDevice {
   // fewer bytes leaves the rest as it was).
   virtual int control(const ControlRequest& request) = 0;
 
+  // Why the last findExtensionUnitNode found nothing, as a sentence naming
+  // the device ("the USB descriptors of /dev/video2 are unreadable"); empty
+  // when it found the unit or the platform cannot tell.
+  virtual std::string unitLookupProblem() const { return {}; }
+
   // Driver-register access through a camera driver's own property set
   // (property id 0, a 40-byte record given as both instance and value data).
   // Only the chip-id fallback uses it. Platforms without it refuse.

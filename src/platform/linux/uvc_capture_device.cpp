@@ -45,7 +45,7 @@ bool UvcCaptureDevice::unplugged() const {
   return unplugged_;
 }
 
-std::string UvcCaptureDevice::lookupProblem() const {
+std::string UvcCaptureDevice::unitLookupProblem() const {
   const std::lock_guard lock(mutex_);
   return lookup_problem_;
 }

@@ -34,9 +34,7 @@ class UvcCaptureDevice final : public device::CaptureDevice {
   const std::string& devicePath() const { return device_path_; }
   bool unplugged() const;
 
-  // Why the last findExtensionUnitNode found nothing, as a sentence naming the
-  // device; empty when it found the unit or has not run.
-  std::string lookupProblem() const;
+  std::string unitLookupProblem() const override;
 
  private:
   int query(std::uint8_t unit, std::uint8_t selector, std::uint8_t code,
