@@ -20,6 +20,7 @@
 #include "core/device/clock.h"
 #include "core/workflows/camera_session.h"
 #include "sim/sim_camera.h"
+#include "support/files.h"
 
 namespace emberline::app {
 namespace w = workflows;
@@ -96,10 +97,7 @@ inline std::filesystem::path writeImage(const std::string& name, std::size_t siz
   return dir / name;
 }
 
-inline std::vector<std::uint8_t> readFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using test::readFile;
 
 template <typename Launcher = InlineLauncher, typename View = RecordingView>
 struct DialogRig {
@@ -122,12 +120,7 @@ struct DialogRig {
     const auto image = dialog->session()->image();
     return std::equal(image.begin(), image.end(), bytes.begin(), bytes.end());
   }
-  // The flash holds `file` (but for its last block, which a burn never writes).
-  bool flashHolds(const std::filesystem::path& file) const {
-    const auto flash = camera->flash();
-    const auto bytes = readFile(file);
-    return std::equal(flash.begin(), flash.end() - 8, bytes.begin());
-  }
+  bool flashHolds(const std::filesystem::path& file) const { return test::flashHolds(*camera, file); }
 
   std::shared_ptr<sim::SimCamera> camera = std::make_shared<sim::SimCamera>();
   sim::SimDeviceList devices;

@@ -31,6 +31,7 @@
 #include "core/workflows/camera_session.h"
 #include "gui/qt/emberline_dialog.h"
 #include "sim/sim_camera.h"
+#include "support/files.h"
 
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 inline void PrintTo(const QStringList& l, std::ostream* os) { *os << l.join('|').toStdString(); }
@@ -103,10 +104,7 @@ inline std::filesystem::path writeImage(const std::string& name, std::size_t siz
   return dir / name;
 }
 
-inline std::vector<std::uint8_t> readFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using test::readFile;
 
 // Drags `files` onto the dialog and drops them, as a file manager would.
 inline void dropFiles(QWidget& target, const std::vector<std::filesystem::path>& files) {
@@ -153,12 +151,7 @@ struct GuiRig {
     const auto image = dialog->controller().session()->image();
     return std::all_of(image.begin(), image.end(), [](std::uint8_t b) { return b == 0xFF; });
   }
-  // The flash holds `file`, but for the last block a burn never writes.
-  bool flashHolds(const std::filesystem::path& file) const {
-    const auto flash = camera->flash();
-    const auto bytes = readFile(file);
-    return std::equal(flash.begin(), flash.end() - 8, bytes.begin());
-  }
+  bool flashHolds(const std::filesystem::path& file) const { return test::flashHolds(*camera, file); }
 
   std::shared_ptr<sim::SimCamera> camera = std::make_shared<sim::SimCamera>();
   sim::SimDeviceList devices;

@@ -18,6 +18,7 @@
 #include "core/device/clock.h"
 #include "core/workflows/camera_session.h"
 #include "sim/sim_camera.h"
+#include "support/files.h"
 
 namespace emberline::workflows::testing {
 
@@ -59,15 +60,8 @@ class RecordingUi final : public UiPort {
   }
 };
 
-inline void writeFile(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
-inline std::vector<std::uint8_t> readFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using test::readFile;
+using test::writeFile;
 
 // Fault plans and settings by name (designated initialisers would trip
 // -Wmissing-field-initializers).
