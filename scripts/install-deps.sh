@@ -10,6 +10,11 @@ packages=(
   qt6-base-dev qt6-base-dev-tools
   xvfb xauth fonts-wqy-microhei
   clang libclang-rt-14-dev
+  # Windows cross build: the posix-thread mingw-w64 compilers (std::mutex and
+  # GoogleTest need them) and wine64 to run the x86_64 test programs.
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
+  binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
+  wine64
 )
 
 missing=()

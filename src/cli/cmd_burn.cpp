@@ -8,6 +8,7 @@
 #include "cli/report.h"
 #include "cli/text_format.h"
 #include "cli/workflow_frame.h"
+#include "core/device/utf8_path.h"
 #include "core/workflows/camera_session.h"
 
 namespace emberline::cli {
@@ -37,7 +38,7 @@ class BurnCommand final : public Command {
         "The last 8 bytes of the image (0x1FFF8-0x1FFFF) are never programmed; the flash keeps 0xFF there.");
   }
 
-  Outcome prepare(RunContext& ctx) override { return loadImage(ctx, image_); }
+  Outcome prepare(RunContext& ctx) override { return loadImage(ctx, utf8Path(image_)); }
 
   Outcome run(RunContext& ctx) override {
     auto& session = *ctx.session;
@@ -47,7 +48,7 @@ class BurnCommand final : public Command {
     if (!backup_.empty()) {
       // The export's own frame: its status text, and no burn when it failed.
       std::filesystem::path written;
-      const bool saved = session.ExportRom(backup_, &written) == 1;
+      const bool saved = session.ExportRom(utf8Path(backup_), &written) == 1;
       ctx.ui->setStatus(saved ? workflows::kStrExportSucceeded : workflows::kStrExportFailed);
       if (!saved) {
         ctx.report.fail("the backup into " + backup_ + " failed; nothing was burned");

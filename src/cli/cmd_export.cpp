@@ -7,6 +7,7 @@
 #include "cli/recording_ui.h"
 #include "cli/report.h"
 #include "cli/workflow_frame.h"
+#include "core/device/utf8_path.h"
 #include "core/workflows/camera_session.h"
 
 namespace emberline::cli {
@@ -31,7 +32,7 @@ class ExportCommand final : public Command {
   Outcome run(RunContext& ctx) override {
     const auto before = ctx.ui->messages().size();
     std::filesystem::path written;
-    const bool exported = ctx.session->ExportRom(file_, &written) == 1;
+    const bool exported = ctx.session->ExportRom(utf8Path(file_), &written) == 1;
     finishWorkflow(ctx, exported, workflows::kStrExportSucceeded, workflows::kStrExportFailed, before,
                    "the export failed");
     if (!exported) return Outcome::OperationFailed;

@@ -10,6 +10,7 @@
 #include "cli/number_parsing.h"
 #include "cli/report.h"
 #include "cli/text_format.h"
+#include "core/device/utf8_path.h"
 #include "core/serialflash/catalogue.h"
 #include "sim/sim_camera.h"
 
@@ -149,12 +150,12 @@ class SimCommand final : public Command {
     s.wp_config = static_cast<std::uint8_t>(wp);
 
     std::error_code ec;
-    if (!o_.force && std::filesystem::exists(o_.path, ec)) {
+    if (!o_.force && std::filesystem::exists(utf8Path(o_.path), ec)) {
       report.fail(o_.path + " already exists (--force replaces it)");
       return Outcome::BadUsage;
     }
     auto camera = std::make_shared<sim::SimCamera>(s);
-    const int rc = camera->save(o_.path);
+    const int rc = camera->save(utf8Path(o_.path));
     if (rc != 0) {
       report.fail("cannot write " + o_.path + ": " + std::generic_category().message(-rc));
       return Outcome::BadUsage;
@@ -167,7 +168,7 @@ class SimCommand final : public Command {
 
   Outcome show(RunContext& ctx) {
     std::string error;
-    auto camera = sim::SimCamera::load(show_path_, &error);
+    auto camera = sim::SimCamera::load(utf8Path(show_path_), &error);
     if (!camera) {
       ctx.report.fail(error.empty() ? "cannot read " + show_path_ : error);
       return Outcome::CameraUnavailable;

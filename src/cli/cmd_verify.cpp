@@ -8,6 +8,7 @@
 #include "cli/recording_ui.h"
 #include "cli/report.h"
 #include "cli/text_format.h"
+#include "core/device/utf8_path.h"
 #include "core/workflows/camera_session.h"
 
 namespace emberline::cli {
@@ -27,7 +28,7 @@ class VerifyCommand final : public Command {
     command.footer("Exit status 1 when the flash differs from the image or cannot be read.");
   }
 
-  Outcome prepare(RunContext& ctx) override { return loadImage(ctx, image_); }
+  Outcome prepare(RunContext& ctx) override { return loadImage(ctx, utf8Path(image_)); }
 
   Outcome run(RunContext& ctx) override {
     const auto result = ctx.session->VerifyImage(ctx.session->image());

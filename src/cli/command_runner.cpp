@@ -11,9 +11,12 @@
 #include "core/device/device_filter.h"
 #include "core/device/guid.h"
 #include "core/device/tracing.h"
+#include "core/device/utf8_path.h"
 #include "core/workflows/camera_session.h"
 #include "frontend/camera_probe.h"
 #include "frontend/device_selection.h"
+#include "platform/sleep.h"
+#include "platform/user_language.h"
 
 namespace emberline::cli {
 
@@ -87,7 +90,8 @@ int runOnCamera(Command& command, RunContext& ctx, const frontend::DeviceSpec& s
   RecordingUiPort ui(terminal, ctx.language);
   std::unique_ptr<device::SingleDeviceList> only;  // outlives the session that may use it
   ChosenDeviceList chosen(*ctx.devices);
-  workflows::CameraSession session(chosen, ui);
+  // Polls of 1 ms need a sleep that lasts 1 ms on every platform.
+  workflows::CameraSession session(chosen, ui, platform::systemClock());
   session.setDiscoveryOutput([&report](std::string_view line) { report.say(line); });
   ctx.session = &session;
   ctx.ui = &ui;
@@ -140,7 +144,8 @@ int runCommand(Command& command, const GlobalOptions& options, std::FILE* out, s
   Report report(options.json, out, errors);
   report.setCommand(command.name());
 
-  workflows::Language language = workflows::languageFromEnvironment();
+  workflows::Language language =
+      workflows::languageFromEnvironment(platform::userInterfaceLocale().value_or(""));
   if (!options.lang.empty()) {
     const auto parsed = workflows::parseLanguage(options.lang);
     if (!parsed) {
@@ -170,7 +175,7 @@ int runCommand(Command& command, const GlobalOptions& options, std::FILE* out, s
   std::unique_ptr<TraceWriter> trace;
   std::unique_ptr<device::TracingDeviceList> traced;
   if (!options.trace.empty()) {
-    trace = std::make_unique<TraceWriter>(options.trace);
+    trace = std::make_unique<TraceWriter>(utf8Path(options.trace));
     if (!trace->ok()) {
       report.fail("cannot write the trace file " + options.trace);
       return report.finish(Outcome::BadUsage);

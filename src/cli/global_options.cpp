@@ -2,12 +2,15 @@
 
 #include <CLI/CLI.hpp>
 
+#include "frontend/platform_devices.h"
+
 namespace emberline::cli {
 
 void declareGlobalOptions(CLI::App& app, GlobalOptions& options) {
   app.add_option("-d,--device", options.device,
-                 "The camera: a device path (/dev/video2), an index from 'emberline list', or "
-                 "sim:PATH for a simulated camera (sim:PATH?latency-us=125 adds that much time to "
+                 "The camera: a device path (" + std::string(frontend::devicePathExample()) +
+                     "), an index from 'emberline list', or "
+                     "sim:PATH for a simulated camera (sim:PATH?latency-us=125 adds that much time to "
                  "every request). Without it, the one camera that answers; several answering is an "
                  "error.")
       ->option_text("DEV");

@@ -13,6 +13,7 @@
 #include "cli/exit_status.h"
 #include "cli/global_options.h"
 #include "cli/report.h"
+#include "platform/console.h"
 
 #ifndef EMBERLINE_VERSION
 #define EMBERLINE_VERSION "unknown"
@@ -20,6 +21,14 @@
 
 int main(int argc, char** argv) {
   using namespace emberline::cli;
+  emberline::platform::prepareStandardStreams();
+  // From here on every argument is UTF-8, whatever the platform.
+  std::vector<std::string> arguments = emberline::platform::utf8Arguments(argc, argv);
+  std::vector<char*> utf8_argv;
+  for (auto& argument : arguments) utf8_argv.push_back(argument.data());
+  utf8_argv.push_back(nullptr);
+  argc = static_cast<int>(arguments.size());
+  argv = utf8_argv.data();
 
   std::vector<std::unique_ptr<Command>> commands;
   commands.push_back(makeListCommand());
@@ -30,7 +39,9 @@ int main(int argc, char** argv) {
   commands.push_back(makeExportCommand());
   commands.push_back(makeVersionCommand());
   commands.push_back(makeSimCommand());
-  commands.push_back(makeUdevRuleCommand());
+#ifdef __linux__
+  commands.push_back(makeUdevRuleCommand());  // access to the cameras is a udev matter
+#endif
 
   CLI::App app{"emberline: program the SPI flash of the family's USB cameras through their UVC "
                "extension unit, or of a simulated camera."};

@@ -4,9 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include <unistd.h>
-
 #include "cli/stage_labels.h"
+#include "platform/console.h"
 
 namespace emberline::cli {
 
@@ -18,7 +17,7 @@ constexpr int kMinBarSpan = 100;
 }
 
 bool isInteractive(std::FILE* stream) {
-  if (!isatty(fileno(stream))) return false;
+  if (!platform::isTerminal(stream)) return false;
   const char* term = std::getenv("TERM");
   return !(term && std::strcmp(term, "dumb") == 0);
 }

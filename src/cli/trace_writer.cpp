@@ -22,7 +22,7 @@ std::string hex(const std::vector<std::uint8_t>& bytes) {
 }  // namespace
 
 TraceWriter::TraceWriter(const std::filesystem::path& path, std::chrono::steady_clock::time_point start)
-    : out_(path, std::ios::out | std::ios::trunc), start_(start) {}
+    : out_(path, std::ios::out | std::ios::trunc | std::ios::binary), start_(start) {}
 
 std::string TraceWriter::formatLine(const device::TraceEvent& event,
                                     std::chrono::steady_clock::time_point start) {

@@ -1,15 +1,16 @@
 #include "frontend/device_selection.h"
 
 #include <charconv>
-#include <cstdlib>
 #include <system_error>
 #include <utility>
 #include <vector>
 
 #include "core/device/device_filter.h"
 #include "core/device/transport.h"
+#include "core/device/utf8_path.h"
 #include "frontend/delayed_device_list.h"
-#include "platform/linux/linux_device_list.h"
+#include "frontend/platform_devices.h"
+#include "platform/sleep.h"
 #include "sim/sim_camera.h"
 
 namespace emberline::frontend {
@@ -46,8 +47,12 @@ std::optional<DeviceSpec> parseSim(std::string_view rest, std::string* error) {
   DeviceSpec selection;
   selection.kind = DeviceSpec::Kind::Sim;
   std::string_view path = rest;
+  // Options follow a '?' after the file name: a Windows path may hold '?'
+  // itself (\\?\C:\...), so only the last path component is searched.
+  const auto last_separator = rest.find_last_of("/\\");
+  const auto name_start = last_separator == std::string_view::npos ? 0 : last_separator + 1;
   const auto question = rest.rfind('?');
-  if (question != std::string_view::npos) {
+  if (question != std::string_view::npos && question >= name_start) {
     path = rest.substr(0, question);
     std::string_view query = rest.substr(question + 1);
     while (!query.empty()) {
@@ -75,52 +80,36 @@ std::optional<DeviceSpec> parseSim(std::string_view rest, std::string* error) {
                     "(create one with 'emberline sim init PATH')");
     return std::nullopt;
   }
-  selection.sim_state = std::filesystem::path(std::string(path));
+  selection.sim_state = utf8Path(path);
   return selection;
-}
-
-std::filesystem::path envPath(const char* name, const char* fallback) {
-  const char* value = std::getenv(name);
-  return (value && *value) ? std::filesystem::path(value) : std::filesystem::path(fallback);
-}
-
-// The same node whatever link or spelling names it.
-std::string canonicalText(const std::string& path) {
-  std::error_code ec;
-  auto canonical = std::filesystem::canonical(path, ec);
-  return ec ? path : canonical.string();
 }
 
 class PlatformContext final : public DeviceContext {
  public:
-  PlatformContext(std::filesystem::path sysfs_root, std::filesystem::path dev_root)
-      : sysfs_root_(sysfs_root), all_(std::move(sysfs_root), std::move(dev_root)) {}
+  PlatformContext() : platform_(makePlatformDevices()) {}
 
-  device::DeviceList& devices() override { return only_ ? *only_ : static_cast<device::DeviceList&>(all_); }
+  device::DeviceList& devices() override { return only_ ? *only_ : platform_->list(); }
   int persist(std::string*) override { return 0; }
 
-  std::string searched() const override {
-    if (only_) return only_id_;
-    return "the video-capture devices in " + (sysfs_root_ / "class/video4linux").string();
-  }
+  std::string searched() const override { return only_ ? only_id_ : platform_->searched(); }
 
   std::string describeOpenError(int error, const std::string& id) const override {
-    return platform::linux_uvc::describeError(error, id);
+    return platform_->describeOpenError(error, id);
   }
 
   // Narrows the context to the listed device whose id is `id`.
   void restrictTo(const std::string& id) {
     only_id_ = id;
-    only_ = std::make_unique<device::SingleDeviceList>(all_, id);
+    only_ = std::make_unique<device::SingleDeviceList>(platform_->list(), id);
   }
 
-  int enumerate(std::vector<device::DeviceEntry>& out) { return all_.enumerate(out); }
+  int enumerate(std::vector<device::DeviceEntry>& out) { return platform_->list().enumerate(out); }
+  const PlatformDevices& platform() const { return *platform_; }
 
  private:
-  std::filesystem::path sysfs_root_;
-  platform::linux_uvc::LinuxDeviceList all_;
+  std::unique_ptr<PlatformDevices> platform_;
   std::string only_id_;
-  std::unique_ptr<device::SingleDeviceList> only_;  // refers to all_, so declared after it
+  std::unique_ptr<device::SingleDeviceList> only_;  // refers to platform_'s list
 };
 
 class SimContext final : public DeviceContext {
@@ -129,7 +118,8 @@ class SimContext final : public DeviceContext {
              std::chrono::microseconds latency)
       : state_(std::move(state)), camera_(std::move(camera)) {
     list_.add(camera_, "sim:" + state_.string());
-    if (latency.count() > 0) delayed_ = std::make_unique<DelayedDeviceList>(list_, latency);
+    if (latency.count() > 0)
+      delayed_ = std::make_unique<DelayedDeviceList>(list_, latency, platform::systemClock());
   }
 
   device::DeviceList& devices() override {
@@ -174,8 +164,7 @@ std::unique_ptr<DeviceContext> openSim(const DeviceSpec& selection, std::string*
 }
 
 std::unique_ptr<DeviceContext> openPlatform(const DeviceSpec& selection, std::string* error) {
-  auto context = std::make_unique<PlatformContext>(envPath("EMBERLINE_SYSFS_ROOT", "/sys"),
-                                                   envPath("EMBERLINE_DEV_ROOT", "/dev"));
+  auto context = std::make_unique<PlatformContext>();
   if (selection.kind == DeviceSpec::Kind::Auto) return context;
 
   std::vector<device::DeviceEntry> entries;
@@ -195,20 +184,10 @@ std::unique_ptr<DeviceContext> openPlatform(const DeviceSpec& selection, std::st
     return context;
   }
 
-  std::error_code ec;
-  if (!std::filesystem::exists(selection.path, ec)) {
-    setError(error, selection.path + " does not exist ('emberline list' shows the video-capture devices)");
-    return nullptr;
-  }
-  const std::string wanted = canonicalText(selection.path);
-  for (const auto& entry : entries) {
-    if (entry.id == selection.path || canonicalText(entry.id) == wanted) {
-      context->restrictTo(entry.id);
-      return context;
-    }
-  }
-  setError(error, selection.path + " is not a video-capture device ('emberline list' shows them)");
-  return nullptr;
+  const auto id = context->platform().findByPath(entries, selection.path, error);
+  if (!id) return nullptr;
+  context->restrictTo(*id);
+  return context;
 }
 
 }  // namespace
@@ -227,15 +206,15 @@ std::optional<DeviceSpec> parseDeviceSpec(std::string_view text, std::string* er
     selection.index = static_cast<std::size_t>(*value);
     return selection;
   }
-  if (text.front() == '/') {
+  if (isDevicePath(text)) {
     DeviceSpec selection;
     selection.kind = DeviceSpec::Kind::Path;
     selection.path = std::string(text);
     return selection;
   }
   setError(error, "'" + std::string(text) +
-                      "' is not a device: give a device path such as /dev/video2, an index from "
-                      "'emberline list', or sim:PATH for a simulated camera");
+                      "' is not a device: give a device path such as " + std::string(devicePathExample()) +
+                      ", an index from 'emberline list', or sim:PATH for a simulated camera");
   return std::nullopt;
 }
 

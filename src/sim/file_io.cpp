@@ -1,88 +1,44 @@
 #include "sim/file_io.h"
 
 #include <cerrno>
+#include <random>
 #include <string>
+#include <system_error>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "platform/files.h"
 
 namespace emberline::sim {
 
 namespace {
 
-// Closes a descriptor when it goes out of scope.
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() { reset(); }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-  int reset() {
-    const int result = (fd_ >= 0 && ::close(fd_) != 0) ? -errno : 0;
-    fd_ = -1;
-    return result;
-  }
-
- private:
-  int fd_;
-};
-
-int writeAll(int fd, std::span<const std::uint8_t> bytes) {
-  while (!bytes.empty()) {
-    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return -errno;
-    }
-    bytes = bytes.subspan(static_cast<std::size_t>(n));
-  }
-  return 0;
-}
-
-// Makes the rename itself durable.
-void syncDirectory(const std::filesystem::path& dir) {
-  Fd fd(::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (fd.get() >= 0) ::fsync(fd.get());
+// A name beside `path` that no other writer of the same file picks.
+std::filesystem::path temporaryBeside(const std::filesystem::path& path) {
+  static thread_local std::mt19937 random{std::random_device{}()};
+  auto temp = path;
+  temp += ".tmp-" + std::to_string(random());
+  return temp;
 }
 
 }  // namespace
 
 int writeFileAtomically(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
-  std::string temp = path.string() + ".XXXXXX";
-  Fd fd(::mkstemp(temp.data()));
-  if (fd.get() < 0) return -errno;
-  int result = writeAll(fd.get(), bytes);
-  if (result == 0 && ::fchmod(fd.get(), 0644) != 0) result = -errno;
-  if (result == 0 && ::fsync(fd.get()) != 0) result = -errno;
-  const int closed = fd.reset();
-  if (result == 0) result = closed;
-  if (result == 0 && ::rename(temp.c_str(), path.c_str()) != 0) result = -errno;
-  if (result != 0) {
-    ::unlink(temp.c_str());
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    const auto temp = temporaryBeside(path);
+    int result = platform::writeNewFile(temp, bytes);
+    if (result == -EEXIST) continue;
+    if (result == 0) result = platform::replaceFile(temp, path);
+    if (result != 0) {
+      std::error_code ignored;
+      std::filesystem::remove(temp, ignored);
+    }
     return result;
   }
-  syncDirectory(path.parent_path());
-  return 0;
+  return -EEXIST;
 }
 
 int readWholeFile(const std::filesystem::path& path, std::vector<std::uint8_t>& out,
                   std::size_t limit) {
-  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.get() < 0) return -errno;
-  out.clear();
-  std::uint8_t buffer[65536];
-  for (;;) {
-    const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return -errno;
-    }
-    if (n == 0) return 0;
-    if (out.size() + static_cast<std::size_t>(n) > limit) return -EFBIG;
-    out.insert(out.end(), buffer, buffer + n);
-  }
+  return platform::readWholeFile(path, out, limit);
 }
 
 }  // namespace emberline::sim

@@ -1,6 +1,6 @@
 #include "sim/precise_wait.h"
 
-#include <thread>
+#include "platform/sleep.h"
 
 namespace emberline::sim {
 
@@ -12,7 +12,7 @@ constexpr std::chrono::microseconds kSpinStretch{200};
 void waitPrecisely(std::chrono::microseconds duration) {
   if (duration <= std::chrono::microseconds::zero()) return;
   const auto deadline = std::chrono::steady_clock::now() + duration;
-  if (duration > 2 * kSpinStretch) std::this_thread::sleep_for(duration - kSpinStretch);
+  if (duration > 2 * kSpinStretch) platform::sleepFor(duration - kSpinStretch);
   while (std::chrono::steady_clock::now() < deadline) {
   }
 }

@@ -1,23 +1,37 @@
 #include "cli_fixture.h"
 
-#include <cstdlib>
 #include <fstream>
 #include <iterator>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace emberline::test {
 
+namespace {
+
+std::string cliBinary() {
+#ifdef _WIN32
+  wchar_t self[MAX_PATH];
+  const DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
+  return (std::filesystem::path(std::wstring(self, length)).parent_path() / "emberline.exe").string();
+#else
+  return EMBERLINE_CLI_BINARY;
+#endif
+}
+
+}  // namespace
+
 void CliTest::SetUp() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "emberline-cli-XXXXXX").string();
-  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-  dir_ = pattern;
+  temp_ = std::make_unique<TempDir>("emberline-cli-");
+  ASSERT_FALSE(temp_->path().empty());
+  dir_ = temp_->path();
   std::filesystem::create_directories(dir_ / "sys");
   std::filesystem::create_directories(dir_ / "dev");
 }
 
-void CliTest::TearDown() {
-  std::error_code ec;
-  std::filesystem::remove_all(dir_, ec);
-}
+void CliTest::TearDown() { temp_.reset(); }
 
 ProcessResult CliTest::run(const std::vector<std::string>& args) {
   ProcessOptions options;
@@ -26,7 +40,7 @@ ProcessResult CliTest::run(const std::vector<std::string>& args) {
                  {"EMBERLINE_DEV_ROOT", (dir_ / "dev").string()},
                  {"LC_ALL", "C"},
                  {"LANG", "C"}};
-  return runProcess(EMBERLINE_CLI_BINARY, args, options);
+  return runProcess(cliBinary(), args, options);
 }
 
 nlohmann::json CliTest::runJson(std::vector<std::string> args, int expected_exit) {

@@ -8,12 +8,14 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
 #include "run_process.h"
+#include "support/temp_dir.h"
 
 namespace emberline::test {
 
@@ -38,6 +40,7 @@ class CliTest : public ::testing::Test {
   // the block at 0x10000) and non-blank last 8 bytes.
   static std::vector<std::uint8_t> sampleImage(std::uint8_t seed = 7);
 
+  std::unique_ptr<TempDir> temp_;
   std::filesystem::path dir_;
 };
 

@@ -14,7 +14,9 @@
 #include "frontend/camera_probe.h"
 #include "frontend/device_selection.h"
 #include "sim/sim_camera.h"
+#include "support/files.h"
 #include "support/scripted_device.h"
+#include "support/temp_dir.h"
 
 namespace emberline {
 namespace {
@@ -32,8 +34,18 @@ TEST(DeviceSpecTest, AcceptsEachForm) {
   };
   const Case cases[] = {
       {"", DeviceSpec::Kind::Auto, "", 0, "", 0},
+#ifdef _WIN32
+      {R"(\\?\usb#vid_0c45&pid_6366&mi_00#7&1b2f&0&0000#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\global)",
+       DeviceSpec::Kind::Path,
+       R"(\\?\usb#vid_0c45&pid_6366&mi_00#7&1b2f&0&0000#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\global)", 0, "", 0},
+      // A '?' before the last separator belongs to the path.
+      {R"(sim:\\?\C:\cams\a.sim)", DeviceSpec::Kind::Sim, "", 0, R"(\\?\C:\cams\a.sim)", 0},
+      {R"(sim:\\?\C:\cams\a.sim?latency-us=7)", DeviceSpec::Kind::Sim, "", 0, R"(\\?\C:\cams\a.sim)", 7},
+#else
       {"/dev/video2", DeviceSpec::Kind::Path, "/dev/video2", 0, "", 0},
       {"/dev/v4l/by-id/usb-cam-video-index0", DeviceSpec::Kind::Path, "/dev/v4l/by-id/usb-cam-video-index0", 0, "", 0},
+#endif
+      {"sim:/x?y/a.sim", DeviceSpec::Kind::Sim, "", 0, "/x?y/a.sim", 0},
       {"0", DeviceSpec::Kind::Index, "", 0, "", 0},
       {"12", DeviceSpec::Kind::Index, "", 12, "", 0},
       {"sim:/tmp/a.sim", DeviceSpec::Kind::Sim, "", 0, "/tmp/a.sim", 0},
@@ -141,9 +153,9 @@ TEST(CameraChoiceTest, ADeviceWithoutTheUnitSaysWhyWhenThePlatformKnows) {
 
 // Feeds the terminal port the events of a short burn and returns what it wrote.
 std::string renderBurn(bool interactive) {
-  char* text = nullptr;
-  std::size_t size = 0;
-  std::FILE* out = open_memstream(&text, &size);
+  test::TempDir dir;
+  const auto file = dir.path() / "terminal.txt";
+  std::FILE* out = test::openFile(file, "wb");
   {
     cli::TerminalUi ui(out, out, interactive, workflows::Language::English);
     ui.setStatus(workflows::kStrBurning);
@@ -162,9 +174,8 @@ std::string renderBurn(bool interactive) {
     ui.setStatus(workflows::kStrBurnFailed);
   }
   std::fclose(out);
-  std::string result(text, size);
-  std::free(text);
-  return result;
+  const auto bytes = test::readFile(file);
+  return std::string(bytes.begin(), bytes.end());
 }
 
 TEST(TerminalUiTest, PlainLinesWithoutATerminal) {

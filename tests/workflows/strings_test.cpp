@@ -6,6 +6,7 @@
 
 #include "core/workflows/strings.h"
 #include "core/workflows/ui_port.h"
+#include "support/environment.h"
 
 namespace emberline::workflows {
 namespace {
@@ -24,25 +25,32 @@ TEST(Strings, BothLanguagesCarryEveryIdAndNothingElse) {
   EXPECT_EQ(parseLanguage("fr"), std::nullopt);
 }
 
-TEST(Strings, LanguageFromTheLocaleVariablesInPosixOrder) {
+TEST(Strings, LanguageFromTheLocaleVariablesInPosixOrderThenTheSystems) {
   const struct {
     const char* lc_all;
     const char* lc_messages;
     const char* lang;
+    const char* system;
     Language expected;
   } cases[] = {
-      {nullptr, nullptr, "zh_CN.UTF-8", Language::SimplifiedChinese},
-      {nullptr, nullptr, "zh_SG", Language::SimplifiedChinese},
-      {nullptr, nullptr, "zh_TW.UTF-8", Language::English},
-      {nullptr, "en_US.UTF-8", "zh_CN.UTF-8", Language::English},
-      {"zh_CN.GB18030", "en_US.UTF-8", nullptr, Language::SimplifiedChinese},
-      {"", nullptr, "zh_CN", Language::SimplifiedChinese},
+      {nullptr, nullptr, "zh_CN.UTF-8", "", Language::SimplifiedChinese},
+      {nullptr, nullptr, "zh_SG", "", Language::SimplifiedChinese},
+      {nullptr, nullptr, "zh_TW.UTF-8", "", Language::English},
+      {nullptr, "en_US.UTF-8", "zh_CN.UTF-8", "", Language::English},
+      {"zh_CN.GB18030", "en_US.UTF-8", nullptr, "", Language::SimplifiedChinese},
+      {"", nullptr, "zh_CN", "", Language::SimplifiedChinese},
+      // Nothing set (the usual case on Windows): the system's language decides.
+      {nullptr, nullptr, nullptr, "zh_CN", Language::SimplifiedChinese},
+      {nullptr, nullptr, nullptr, "en_US", Language::English},
+      {nullptr, nullptr, nullptr, "", Language::English},
+      {nullptr, nullptr, "en_GB", "zh_CN", Language::English},
   };
   for (const auto& c : cases) {
     for (auto [name, value] : {std::pair{"LC_ALL", c.lc_all}, {"LC_MESSAGES", c.lc_messages}, {"LANG", c.lang}}) {
-      value != nullptr ? setenv(name, value, 1) : unsetenv(name);
+      test::setEnvironment(name, value);
     }
-    EXPECT_EQ(languageFromEnvironment(), c.expected) << (c.lang ? c.lang : "-");
+    EXPECT_EQ(languageFromEnvironment(c.system), c.expected)
+        << (c.lang ? c.lang : "-") << " / " << c.system;
   }
 }
 

@@ -17,6 +17,24 @@ std::string temporarySuffix() {
   return ".tmp-" + std::to_string(process_salt) + "-" + std::to_string(counter++);
 }
 
+// Creates `path` for writing, failing when it exists.
+std::FILE* openNew(const std::filesystem::path& path) {
+#ifdef _WIN32
+  // This C runtime ignores "x", and its narrow names are in the ANSI code
+  // page: check first (the name is unique to this process anyway) and open by
+  // the wide name.
+  std::error_code ec;
+  if (std::filesystem::exists(path, ec) || ec) {
+    errno = ec ? EACCES : EEXIST;
+    return nullptr;
+  }
+  return _wfopen(path.c_str(), L"wb");
+#else
+  // "x": fail rather than reuse a file someone else created meanwhile.
+  return std::fopen(path.c_str(), "wbx");
+#endif
+}
+
 }  // namespace
 
 AtomicFile::AtomicFile(std::filesystem::path target) : target_(std::move(target)) {}
@@ -34,8 +52,7 @@ std::optional<std::string> AtomicFile::create() {
   for (int attempt = 0; attempt < 16; ++attempt) {
     temporary_ = target_;
     temporary_ += temporarySuffix();
-    // "x": fail rather than reuse a file someone else created meanwhile.
-    file_ = std::fopen(temporary_.string().c_str(), "wbx");
+    file_ = openNew(temporary_);
     if (file_ != nullptr) return std::nullopt;
     if (errno != EEXIST) break;
   }

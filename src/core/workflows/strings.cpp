@@ -41,16 +41,19 @@ std::optional<Language> parseLanguage(std::string_view name) {
   return std::nullopt;
 }
 
-Language languageFromEnvironment() {
+Language languageFromEnvironment(std::string_view system_locale) {
+  const auto fromLocale = [](std::string_view locale) {
+    const std::string_view territory = localeTerritory(locale);
+    return territory == "zh_CN" || territory == "zh_SG" ? Language::SimplifiedChinese
+                                                        : Language::English;
+  };
   // POSIX precedence: the first of these that is set and not empty decides.
   for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
     const char* value = std::getenv(variable);
     if (value == nullptr || *value == '\0') continue;
-    const std::string_view territory = localeTerritory(value);
-    return territory == "zh_CN" || territory == "zh_SG" ? Language::SimplifiedChinese
-                                                        : Language::English;
+    return fromLocale(value);
   }
-  return Language::English;
+  return system_locale.empty() ? Language::English : fromLocale(system_locale);
 }
 
 }  // namespace emberline::workflows

@@ -17,8 +17,9 @@ std::string_view loadString(Language language, int id);
 // "en" / "zh_CN" (also "zh", "zh-CN"); nullopt for anything else.
 std::optional<Language> parseLanguage(std::string_view name);
 
-// From the user's locale (LC_ALL, LC_MESSAGES, LANG): zh_CN and zh_SG give
-// Simplified Chinese, everything else English.
-Language languageFromEnvironment();
+// From the user's locale (LC_ALL, LC_MESSAGES, LANG; when none is set, the
+// `system_locale` the face got from the system, e.g. "zh_CN"): zh_CN and
+// zh_SG give Simplified Chinese, everything else English.
+Language languageFromEnvironment(std::string_view system_locale = {});
 
 }  // namespace emberline::workflows

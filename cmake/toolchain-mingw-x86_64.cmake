@@ -1,0 +1,11 @@
+# Cross build for 64-bit Windows. Test programs run under wine64.
+set(EMBERLINE_MINGW_TRIPLE x86_64-w64-mingw32)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)
+find_program(EMBERLINE_WINE64 NAMES wine64 PATHS /usr/lib/wine NO_DEFAULT_PATH)
+if(NOT EMBERLINE_WINE64)
+  find_program(EMBERLINE_WINE64 NAMES wine64)
+endif()
+if(EMBERLINE_WINE64)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${EMBERLINE_WINE64})
+endif()

@@ -1,0 +1,84 @@
+#include "platform/files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace emberline::platform {
+
+namespace {
+
+// Closes a descriptor when it goes out of scope.
+class Fd {
+ public:
+  explicit Fd(int fd) : fd_(fd) {}
+  ~Fd() { reset(); }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  int get() const { return fd_; }
+  int reset() {
+    const int result = (fd_ >= 0 && ::close(fd_) != 0) ? -errno : 0;
+    fd_ = -1;
+    return result;
+  }
+
+ private:
+  int fd_;
+};
+
+int writeAll(int fd, std::span<const std::uint8_t> bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return -errno;
+    }
+    bytes = bytes.subspan(static_cast<std::size_t>(n));
+  }
+  return 0;
+}
+
+// Makes a rename in `dir` itself durable.
+void syncDirectory(const std::filesystem::path& dir) {
+  Fd fd(::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (fd.get() >= 0) ::fsync(fd.get());
+}
+
+}  // namespace
+
+int writeNewFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
+  Fd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+  if (fd.get() < 0) return -errno;
+  int result = writeAll(fd.get(), bytes);
+  if (result == 0 && ::fsync(fd.get()) != 0) result = -errno;
+  const int closed = fd.reset();
+  return result != 0 ? result : closed;
+}
+
+int replaceFile(const std::filesystem::path& from, const std::filesystem::path& to) {
+  if (::rename(from.c_str(), to.c_str()) != 0) return -errno;
+  syncDirectory(to.parent_path());
+  return 0;
+}
+
+int readWholeFile(const std::filesystem::path& path, std::vector<std::uint8_t>& out,
+                  std::size_t limit) {
+  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (fd.get() < 0) return -errno;
+  out.clear();
+  std::uint8_t buffer[65536];
+  for (;;) {
+    const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return -errno;
+    }
+    if (n == 0) return 0;
+    if (out.size() + static_cast<std::size_t>(n) > limit) return -EFBIG;
+    out.insert(out.end(), buffer, buffer + n);
+  }
+}
+
+}  // namespace emberline::platform

@@ -1,0 +1,84 @@
+// What the command line must get right on every platform and that Windows
+// gets wrong by default: UTF-8 file names in arguments, binary output, short
+// simulated latencies, the no-camera path of the real device list, and
+// replacing a state file another process holds.
+
+#include <algorithm>
+#include <thread>
+
+#include "cli_fixture.h"
+#include "core/device/utf8_path.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace emberline::test {
+namespace {
+
+bool hasCarriageReturn(const std::string& text) { return text.find('\r') != std::string::npos; }
+
+TEST_F(CliTest, ChineseFileNamesOnTheCommandLine) {
+  const std::string folder = "\xE7\x9B\xB8\xE6\x9C\xBA";  // 相机
+  std::filesystem::create_directory(dir_ / utf8Path(folder));
+  const std::string base = utf8Text(dir_) + "/" + folder + "/";
+  const auto image = sampleImage();
+  writeFile(folder + "/\xE5\x9B\xBA\xE4\xBB\xB6.src", image);  // 固件.src
+
+  const auto init = run({"sim", "init", base + "\xE6\xA8\xA1\xE6\x8B\x9F.sim"});  // 模拟.sim
+  ASSERT_EQ(init.exit_code, 0) << init.err;
+  const std::string sim = "sim:" + base + "\xE6\xA8\xA1\xE6\x8B\x9F.sim";
+  const auto burn = run({"--device", sim, "burn", base + "\xE5\x9B\xBA\xE4\xBB\xB6.src"});
+  ASSERT_EQ(burn.exit_code, 0) << burn.err;
+  const auto exported = run({"--device", sim, "export", base + "\xE5\xAF\xBC\xE5\x87\xBA.src"});  // 导出.src
+  ASSERT_EQ(exported.exit_code, 0) << exported.err;
+  EXPECT_NE(exported.out.find(folder), std::string::npos) << "the name is shown as UTF-8: " << exported.out;
+
+  const auto back = readFile(dir_ / utf8Path(folder) / utf8Path("\xE5\xAF\xBC\xE5\x87\xBA.src"));
+  ASSERT_EQ(back.size(), kImageBytes);
+  EXPECT_TRUE(std::equal(image.begin(), image.begin() + kProgrammedBytes, back.begin()));
+}
+
+TEST_F(CliTest, OutputIsBinaryWithSubMillisecondLatency) {
+  const std::string sim = makeSim();
+  const auto trace = (dir_ / "trace.jsonl").string();
+  const auto result = run({"--json", "--trace", trace, "--device", sim + "?latency-us=250", "info"});
+  ASSERT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_FALSE(hasCarriageReturn(result.out)) << "JSON on stdout";
+  const auto lines = readFile(trace);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), '\r'), 0) << "trace lines";
+  const auto human = run({"--device", sim, "info"});
+  EXPECT_FALSE(hasCarriageReturn(human.out));
+}
+
+TEST_F(CliTest, WithoutACameraTheDeviceListSaysSo) {
+  EXPECT_EQ(run({"list"}).exit_code, 3);
+  const auto info = run({"info"});
+  EXPECT_EQ(info.exit_code, 3);
+  EXPECT_NE((info.out + info.err).find("There are no VideoInputDevice devices available"), std::string::npos)
+      << info.out << info.err;
+}
+
+#ifdef _WIN32
+// Another process reading the state file (opened as the C runtime opens files,
+// without FILE_SHARE_DELETE) must not make the save at the end of a command
+// fail: the replacement waits for the reader.
+TEST_F(CliTest, StateFileReplacedWhileAnotherProcessHoldsIt) {
+  const std::string sim = makeSim();
+  const auto state = dir_ / "camera.sim";
+  HANDLE held = CreateFileW(state.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  std::thread reader([held] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    CloseHandle(held);
+  });
+  const auto erase = run({"--device", sim, "erase"});
+  reader.join();
+  EXPECT_EQ(erase.exit_code, 0) << erase.err;
+}
+#endif
+
+}  // namespace
+}  // namespace emberline::test
