@@ -18,6 +18,7 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEARCH=win64
 
+mkdir -p "$WINEPREFIX"
 "$wine_dir/wineserver" -p
 trap '"$wine_dir/wineserver" -k >/dev/null 2>&1 || true' EXIT
 "$wine_dir/wine64" cmd /c exit </dev/null >/dev/null 2>&1 || true

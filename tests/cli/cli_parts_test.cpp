@@ -75,8 +75,9 @@ TEST(DeviceSpecTest, RefusesWithAReason) {
 }
 
 TEST(DeviceContextTest, SimulatorFileMustExistAndBeIntact) {
-  const auto dir = std::filesystem::temp_directory_path() / ("emberline-ctx-" + std::to_string(getpid()));
-  std::filesystem::create_directories(dir);
+  test::TempDir temp("emberline-ctx-");
+  const auto dir = temp.path();
+  ASSERT_FALSE(dir.empty());
   DeviceSpec selection;
   selection.kind = DeviceSpec::Kind::Sim;
   selection.sim_state = dir / "camera.sim";
@@ -93,11 +94,10 @@ TEST(DeviceContextTest, SimulatorFileMustExistAndBeIntact) {
   ASSERT_EQ(entries.size(), 1u);
   EXPECT_EQ(context->persist(&error), 0) << error;
 
-  { std::FILE* f = std::fopen(selection.sim_state.c_str(), "wb"); std::fputs("{ broken", f); std::fclose(f); }
+  { std::FILE* f = test::openFile(selection.sim_state, "wb"); std::fputs("{ broken", f); std::fclose(f); }
   error.clear();
   EXPECT_FALSE(frontend::openDeviceContext(selection, &error));
   EXPECT_NE(error.find(selection.sim_state.string()), std::string::npos) << error;
-  std::filesystem::remove_all(dir);
 }
 
 TEST(CameraChoiceTest, OnlyOneAnsweringCameraIsChosenUnasked) {

@@ -14,6 +14,9 @@
 
 #include "platform/windows/ks_headers.h"
 
+// COM interfaces have no virtual destructor; the fakes are owned by the test.
+#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
+
 namespace emberline::test {
 
 // IUnknown's reference counting for one fake; QueryInterface is the fake's.

@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "core/device/discovery.h"
 #include "core/device/guid.h"
 #include "core/device/protocol.h"
 #include "fake_com.h"
@@ -74,7 +75,9 @@ TEST_F(KsTransportTest, ChipIdIsOneSetAndOneGetOnTheNodeByteForByte) {
   filter.properties = &properties;
   control.answers = {{S_OK, {}}, {S_OK, bytes({0x00, 0x00, 0x33, 0x00})}};
   {
-    device::ExtensionUnitChannel channel{makeDevice(), 4};
+    device::ExtensionUnitChannel channel;
+    channel.device = makeDevice();
+    channel.node_id = 4;
     std::uint8_t chip = 0;
     ASSERT_TRUE(device::ReadChipId(channel, chip));
     EXPECT_EQ(chip, 0x33);
@@ -91,7 +94,9 @@ TEST_F(KsTransportTest, FlashBlocksCarryTheirAddressBankAndData) {
   filter.control = &control;
   control.answers = {{S_OK, {}}, {S_OK, bytes({0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8})}};
   {
-    device::ExtensionUnitChannel channel{makeDevice(), 2};
+    device::ExtensionUnitChannel channel;
+    channel.device = makeDevice();
+    channel.node_id = 2;
     std::array<std::uint8_t, 8> block{};
     ASSERT_TRUE(device::ReadFlashBlock(channel, 1, 0x00, 0x00, block));
     EXPECT_EQ(std::vector<std::uint8_t>(block.begin(), block.end()), bytes({1, 2, 3, 4, 5, 6, 7, 8}));
@@ -130,7 +135,9 @@ TEST_F(KsTransportTest, OnlySOkIsSuccessAndFailuresKeepTheirHresult) {
     request.node_id = 2;
     request.payload = payload;
     EXPECT_EQ(device->control(request), c.expected) << std::hex << c.result;
-    if (c.result != S_OK) EXPECT_EQ(device->lastFailure(), c.result);
+    if (c.result != S_OK) {
+      EXPECT_EQ(device->lastFailure(), c.result);
+    }
   }
   const auto text = platform::windows::describeError(-ENODEV, HRESULT_FROM_WIN32(ERROR_DEVICE_NOT_CONNECTED),
                                                      "USB Camera");
@@ -185,7 +192,9 @@ TEST_F(KsTransportTest, ChipIdFallsBackToDriverSetAThenB) {
     return S_OK;
   };
   {
-    device::ExtensionUnitChannel channel{makeDevice(), 1};
+    device::ExtensionUnitChannel channel;
+    channel.device = makeDevice();
+    channel.node_id = 1;
     std::uint8_t chip = 0;
     ASSERT_TRUE(device::ReadChipId(channel, chip));
     EXPECT_EQ(chip, 0x5A);

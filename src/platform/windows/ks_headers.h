@@ -21,6 +21,9 @@
 __CRT_UUID_DECL(IKsControl, 0x28F54685, 0x06FD, 0x11D2, 0xB2, 0x7A, 0x00, 0xA0, 0xC9, 0x22, 0x31,
                 0x96)
 
+// COM interfaces have no virtual destructor: objects end through Release.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
 // The topology of a kernel-streaming filter (the SDK declares it in vidcap.h,
 // which mingw-w64 does not have). Methods in vtable order, each with the COM
 // calling convention: on 32-bit Windows a missing one corrupts the stack.
@@ -35,6 +38,7 @@ struct IKsTopologyInfo : public IUnknown {
   virtual HRESULT STDMETHODCALLTYPE get_NodeType(DWORD node, GUID* type) = 0;
   virtual HRESULT STDMETHODCALLTYPE CreateNodeInstance(DWORD node, REFIID iid, void** object) = 0;
 };
+#pragma GCC diagnostic pop
 __CRT_UUID_DECL(IKsTopologyInfo, 0x720D4AC0, 0x7533, 0x11D0, 0xA5, 0xD6, 0x28, 0xDB, 0x04, 0xC1,
                 0x00, 0x00)
 
