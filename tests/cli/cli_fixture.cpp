@@ -3,6 +3,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "core/device/utf8_path.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #endif
@@ -61,7 +63,7 @@ std::string CliTest::makeSim(const std::string& name, const std::vector<std::str
 }
 
 std::filesystem::path CliTest::writeFile(const std::string& name, const std::vector<std::uint8_t>& bytes) {
-  const auto path = dir_ / name;
+  const auto path = dir_ / utf8Path(name);
   std::ofstream out(path, std::ios::binary);
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   return path;

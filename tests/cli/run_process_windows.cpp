@@ -1,9 +1,10 @@
 // runProcess on Windows: CreateProcessW with a quoted UTF-16 command line and
-// both output pipes drained by threads, so a child filling one cannot stall.
+// both output pipes drained while the child runs, so a child filling one
+// cannot stall. The end is the child's exit, not the pipes' end: helper
+// processes the system starts on the child's behalf (Wine's desktop
+// process, say) inherit the pipes and may keep them open long after.
 
 #include <windows.h>
-
-#include <thread>
 
 #include "run_process.h"
 
@@ -59,10 +60,15 @@ std::wstring environmentBlock(const std::vector<std::pair<std::string, std::stri
   return out;
 }
 
-void drain(HANDLE pipe, std::string& sink) {
+// Reads what `pipe` holds now, without waiting for more.
+void drainAvailable(HANDLE pipe, std::string& sink) {
   char buffer[4096];
-  DWORD n = 0;
-  while (ReadFile(pipe, buffer, sizeof buffer, &n, nullptr) && n > 0) sink.append(buffer, n);
+  DWORD available = 0;
+  while (PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
+    DWORD n = 0;
+    if (!ReadFile(pipe, buffer, available < sizeof buffer ? available : sizeof buffer, &n, nullptr) || n == 0) return;
+    sink.append(buffer, n);
+  }
 }
 
 }  // namespace
@@ -103,10 +109,11 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
   CloseHandle(out_write);
   CloseHandle(err_write);
   if (started) {
-    std::thread errors([&] { drain(err_read, result.err); });
-    drain(out_read, result.out);
-    errors.join();
-    WaitForSingleObject(process.hProcess, INFINITE);
+    for (bool exited = false; !exited;) {
+      exited = WaitForSingleObject(process.hProcess, 2) == WAIT_OBJECT_0;
+      drainAvailable(out_read, result.out);
+      drainAvailable(err_read, result.err);
+    }
     DWORD code = 0;
     if (GetExitCodeProcess(process.hProcess, &code)) result.exit_code = static_cast<int>(code);
     CloseHandle(process.hThread);
