@@ -92,8 +92,12 @@ INSTANTIATE_TEST_SUITE_P(
                   {"No Task is Running...\nClosing when the task ends...", "", "Burn Failed!"},
                   MessageIcon::Warning},
         CloseCase{w::Language::SimplifiedChinese, true,
-                  {"请单击“开始烧录”！\n任务结束后关闭窗口...", "烧录中...\n任务结束后关闭窗口...", "烧录成功！"},
-                  MessageIcon::Information}));
+                  {"请单击“开始烧录”！\n任务结束后关闭窗口...", "烧录中...\n任务结束后关闭窗口...",
+                   "烧录成功！"},
+                  MessageIcon::Information}),
+    [](const auto& param_info) {
+      return std::string(param_info.param.with_image ? "ChineseSuccess" : "EnglishFailure");
+    });
 
 TEST(DialogMessages, FailuresWarnAndTheVersionTextInforms) {
   DialogRig<> rig;

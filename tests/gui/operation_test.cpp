@@ -156,7 +156,10 @@ TEST_P(GuiWhileRunning, ADropIsRefusedAndAClosingWaitsAndShowsTheResultFirst) {
 
 INSTANTIATE_TEST_SUITE_P(Ways, GuiWhileRunning,
                          ::testing::Values(CloseCase{w::Language::English, false},
-                                           CloseCase{w::Language::SimplifiedChinese, true}));
+                                           CloseCase{w::Language::SimplifiedChinese, true}),
+                         [](const auto& param_info) {
+                           return std::string(param_info.param.by_enter ? "EnterInChinese" : "CloseBoxInEnglish");
+                         });
 
 }  // namespace
 }  // namespace emberline::gui

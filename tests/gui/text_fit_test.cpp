@@ -117,7 +117,12 @@ TEST_P(TextFit, EveryCaptionLabelTabAndStatusTextFitsItsControl) {
 INSTANTIATE_TEST_SUITE_P(LanguagesAndScales, TextFit,
                          ::testing::Combine(::testing::Values(w::Language::English,
                                                               w::Language::SimplifiedChinese),
-                                            ::testing::Values(1.0, 1.5, 2.0)));
+                                            ::testing::Values(1.0, 1.5, 2.0)),
+                         [](const auto& param_info) {
+                           const bool zh = std::get<0>(param_info.param) == w::Language::SimplifiedChinese;
+                           return std::string(zh ? "zh_CN_" : "en_") +
+                                  std::to_string(static_cast<int>(std::get<1>(param_info.param) * 100)) + "percent";
+                         });
 
 }  // namespace
 }  // namespace emberline::gui

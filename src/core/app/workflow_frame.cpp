@@ -143,9 +143,10 @@ int CEmberline_testDlg::runOperation(Workflow workflow) {
   return 0;
 }
 
-// The export goes into the program's current folder under the name the
-// version gives. The operator sees the full path in the name box, and a
-// folder that cannot take the file is named before the flash is read.
+// The export goes into the export folder (the program's current one unless
+// the face chose another) under the name the version gives. The operator
+// sees the full path in the name box, and a folder that cannot take the file
+// is named, with the reason, before the flash is read.
 int CEmberline_testDlg::exportIntoCurrentFolder() {
   std::string name;
   if (!session_->BuildExportFileName(name)) name = w::kDefaultExportName;
