@@ -7,7 +7,7 @@ packages=(
   build-essential cmake g++ make pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev
-  qt6-base-dev qt6-base-dev-tools
+  qt6-base-dev qt6-base-dev-tools qt6-translations-l10n
   xvfb xauth fonts-wqy-microhei
   clang libclang-rt-14-dev
   # Windows cross build: the posix-thread mingw-w64 compilers (std::mutex and

@@ -19,10 +19,10 @@ void RecordingUiPort::setControlText(int control_id, const std::string& text) {
 
 void RecordingUiPort::showControl(int control_id, bool visible) {
   if (visible) {
-    const auto label = stageLabel(control_id);
+    const auto label = stageLabel(control_id, language_);
     if (!label.empty()) {
       // "OK!" alone says nothing in a list; name the stage it closes.
-      stages_.push_back(isStageDone(control_id) ? std::string(stageLabel(control_id - 1)) + ": OK!"
+      stages_.push_back(isStageDone(control_id) ? std::string(stageLabel(control_id - 1, language_)) + ": OK!"
                                                 : std::string(label));
     }
   }

@@ -1,26 +1,21 @@
 #include "cli/stage_labels.h"
 
+#include <algorithm>
+
+#include "core/app/dialog_template.h"
 #include "core/workflows/ui_port.h"
 
 namespace emberline::cli {
 
 using namespace workflows;
 
-std::string_view stageLabel(int control_id) {
-  switch (control_id) {
-    case kCtlStageErase:
-      return "Erase and Check";
-    case kCtlStageBurn:
-      return "Burning";
-    case kCtlStageVerify:
-      return "Verify";
-    case kCtlStageEraseOk:
-    case kCtlStageBurnOk:
-    case kCtlStageVerifyOk:
-      return "OK!";
-    default:
-      return {};
-  }
+std::string_view stageLabel(int control_id, Language language) {
+  // The dialog's own captions, so both faces name the stages alike.
+  constexpr int kLabels[] = {kCtlStageErase, kCtlStageEraseOk, kCtlStageBurn,
+                             kCtlStageBurnOk, kCtlStageVerify, kCtlStageVerifyOk};
+  if (std::find(std::begin(kLabels), std::end(kLabels), control_id) == std::end(kLabels)) return {};
+  const app::ControlTemplate* label = app::findControl(control_id);
+  return label ? label->caption(language) : std::string_view{};
 }
 
 bool isStageDone(int control_id) {

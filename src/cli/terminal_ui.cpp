@@ -46,7 +46,7 @@ void TerminalUi::setStatus(int string_id) {
 }
 
 void TerminalUi::showControl(int control_id, bool visible) {
-  const auto label = stageLabel(control_id);
+  const auto label = stageLabel(control_id, language_);
   if (!visible || label.empty()) return;
   if (isStageDone(control_id)) {
     if (drawn_percent_ >= 0) {
@@ -57,7 +57,7 @@ void TerminalUi::showControl(int control_id, bool visible) {
       std::fprintf(out_, " %s\n", "OK!");
       drawn_percent_ = -1;
     } else {
-      const auto stage = stageLabel(control_id - 1);
+      const auto stage = stageLabel(control_id - 1, language_);
       std::fprintf(out_, "%.*s: OK!\n", static_cast<int>(stage.size()), stage.data());
     }
     std::fflush(out_);

@@ -31,6 +31,7 @@ namespace emberline::app::testing {
 class RecordingView : public DialogView {
  public:
   std::vector<std::string> events;
+  std::vector<MessageIcon> icons;  // of every message, in order
   std::function<void()> on_message;  // runs while the "modal box" is open
 
   void runOnUiThread(const std::function<void()>& fn) override { fn(); }
@@ -44,7 +45,8 @@ class RecordingView : public DialogView {
   void addSystemMenuItem(unsigned c, const std::string& t) override { log("sysmenu " + std::to_string(c) + " " + t); }
   void insertTab(int i, const std::string& t) override { log("tab " + std::to_string(i) + " " + t); }
   void selectTab(int i) override { log("select " + std::to_string(i)); }
-  void showMessage(const std::string& text, const std::string& caption) override {
+  void showMessage(const std::string& text, const std::string& caption, MessageIcon icon) override {
+    icons.push_back(icon);
     log("message " + (caption.empty() ? text : caption + ": " + text));
     if (on_message) on_message();
   }
@@ -53,7 +55,11 @@ class RecordingView : public DialogView {
     return std::nullopt;
   }
   void showAbout() override { log("about"); }
-  void endDialog(int result) override { log("end " + std::to_string(result)); }
+  void endDialog(int result) override {
+    log("end " + std::to_string(result));
+    ended = result;
+  }
+  std::optional<int> ended;
   void workflowEnded() override { log("ended"); }
 
   // The events starting with `prefix`, that prefix removed.
@@ -101,12 +107,15 @@ using test::readFile;
 
 template <typename Launcher = InlineLauncher, typename View = RecordingView>
 struct DialogRig {
-  explicit DialogRig(w::Language language = w::Language::English, bool with_camera = true) {
+  explicit DialogRig(w::Language language = w::Language::English, bool with_camera = true,
+                     std::filesystem::path export_folder = {}) {
     if (with_camera) devices.add(camera);
-    DialogOptions options{language, &clock, [this] {
+    DialogOptions options{language, &clock,
+                          [this] {
                             ++persists;
                             return std::string();
-                          }};
+                          },
+                          std::move(export_folder)};
     dialog = std::make_unique<CEmberline_testDlg>(devices, view, launcher, std::move(options));
   }
   std::set<int> visible() const {

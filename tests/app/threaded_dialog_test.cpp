@@ -78,8 +78,12 @@ TEST(ThreadedDialog, WorkersChangeTheDialogOnlyOnTheUiThreadAndWaitForItsBoxes) 
   rig.dialog->OnBnClickedGo();
   EXPECT_FALSE(rig.dialog->canClose());
   rig.dialog->OnBnClickedEraseSf();  // refused on the spot
+  EXPECT_FALSE(rig.dialog->requestClose(0));  // waits for the burn
   rig.view.pumpUntil([&] { return !rig.dialog->busy(); });
-  EXPECT_EQ(rig.view.messages().back(), std::string(kMsgBusy));
+  const auto messages = rig.view.messages();
+  EXPECT_EQ(std::vector<std::string>(messages.end() - 2, messages.end()),
+            (std::vector<std::string>{std::string(kMsgBusy), "Burn Successes!"}));
+  EXPECT_EQ(rig.view.ended, 0);
   EXPECT_EQ(rig.status(), "Burn Successes!");
   EXPECT_EQ(rig.dialog->control(w::kCtlProgressStage).position, 9);
   EXPECT_EQ(rig.view.off_thread_calls, 0);

@@ -225,13 +225,20 @@ TEST_F(CliTest, ExportWithoutFileUsesTheVersionName) {
   EXPECT_EQ(doc["result"], "Export Rom Successes!");
 }
 
-TEST_F(CliTest, StatusTextsFollowTheLanguage) {
+TEST_F(CliTest, StatusTextsAndStageNamesFollowTheLanguage) {
   const std::string sim = makeSim();
   const auto image = writeFile("image.src", sampleImage());
   const auto doc = runJson({"--lang", "zh_CN", "--device", sim, "burn", image.string()}, 0);
   EXPECT_EQ(doc["result"], std::string(workflows::loadString(workflows::Language::SimplifiedChinese,
                                                              workflows::kStrBurnSucceeded)));
   EXPECT_NE(doc["result"], "Burn Successes!");
+  // The stages as the Chinese dialog names them.
+  EXPECT_EQ(doc["stages"], nlohmann::json({"擦除", "擦除: OK!", "烧录", "烧录: OK!", "校验", "校验: OK!"}));
+  const auto text = run({"--lang", "zh_CN", "--device", sim, "burn", image.string()});
+  ASSERT_EQ(text.exit_code, 0) << text.err;
+  for (const char* line : {"\n擦除\n", "\n烧录: OK!\n", "\n校验: OK!\n"})
+    EXPECT_NE(text.out.find(line), std::string::npos) << text.out;
+  EXPECT_EQ(text.out.find("Erase and Check"), std::string::npos) << text.out;
 }
 
 TEST_F(CliTest, SimInitValidatesAndShowReadsBack) {

@@ -52,6 +52,7 @@ class ModalWatcher : public QObject {
     timer_.start(5);
   }
   QStringList seen;
+  QList<QMessageBox::Icon> icons;  // of every message box, in order
   std::function<bool(QMessageBox*)> on_message;      // false keeps the box open for now
   std::function<void(QFileDialog*)> on_file_dialog;  // default: cancel
   std::function<void(QDialog*)> on_dialog;           // then accepted
@@ -63,6 +64,7 @@ class ModalWatcher : public QObject {
       if (recorded_.insert(box).second) {
         const bool own = box->windowTitle() == box->parentWidget()->window()->windowTitle();
         seen << (own ? box->text() : box->windowTitle() + ": " + box->text());
+        icons << box->icon();
       }
       if (on_message && !on_message(box)) return;
       recorded_.erase(box);
@@ -106,8 +108,9 @@ inline std::filesystem::path writeImage(const std::string& name, std::size_t siz
 
 using test::readFile;
 
-// Drags `files` onto the dialog and drops them, as a file manager would.
-inline void dropFiles(QWidget& target, const std::vector<std::filesystem::path>& files) {
+// Drags `files` onto the dialog and drops them, as a file manager would;
+// returns once the drop event has been handled.
+inline void sendDrop(QWidget& target, const std::vector<std::filesystem::path>& files) {
   QMimeData mime;
   QList<QUrl> urls;
   for (const auto& f : files) urls << QUrl::fromLocalFile(QString::fromStdString(f.string()));
@@ -118,6 +121,13 @@ inline void dropFiles(QWidget& target, const std::vector<std::filesystem::path>&
   ASSERT_TRUE(enter.isAccepted());
   QDropEvent drop(where, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
   QApplication::sendEvent(&target, &drop);
+  ASSERT_TRUE(drop.isAccepted());
+}
+
+// Drops `files` and lets the dialog load them, as its event loop would.
+inline void dropFiles(QWidget& target, const std::vector<std::filesystem::path>& files) {
+  sendDrop(target, files);
+  QCoreApplication::sendPostedEvents(&target, QEvent::MetaCall);
 }
 
 inline void click(EmberlineDialog& dialog, int id) {

@@ -2,6 +2,8 @@
 // drops and Browse, a whole burn, erase and export, closing mid-workflow.
 
 #include <QFileDialog>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QTabWidget>
 
@@ -35,14 +37,17 @@ TEST(GuiPages, BrowseOffersSourceFilesFirstAndLoadsTheChoice) {
   GuiRig rig;
   rig.open();
   QStringList filters;
+  QString initial_name;
   rig.watcher.on_file_dialog = [&](QFileDialog* dialog) {
     filters = dialog->nameFilters();
+    if (const auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) initial_name = name->text();
     dialog->selectFile(QString::fromStdString(writeImage("firmware.SRC").string()));
     static_cast<QDialog*>(dialog)->accept();
   };
   click(*rig.dialog, w::kCtlBrowse);
   EXPECT_EQ(filters, (QStringList{"Source File(*.SRC)", "Source File(*.BIN)", "Source File(*.HEX)",
                                   "All File (*.*)"}));
+  EXPECT_EQ(initial_name, "*.SRC");
   EXPECT_FALSE(rig.imageBlank());
 }
 
@@ -64,10 +69,13 @@ TEST_P(GuiBurn, ProgramsTheCameraAndEndsWithEveryStageDone) {
   for (int id : {w::kCtlGo, w::kCtlBrowse, w::kCtlEraseSf, w::kCtlRomExport, w::kCtlFwVersion})
     EXPECT_TRUE(rig.dialog->control(id)->isEnabled()) << id;
   EXPECT_TRUE(rig.flashHolds(image));
-  // The stage row does not come back with the Burn page.
+  // The other page hides the stage row; the Burn page shows it as the burn left it.
   selectTab(*rig.dialog, 1);
+  EXPECT_EQ(visibleControls(*rig.dialog), kAuxiliaryPage);
   selectTab(*rig.dialog, 0);
-  EXPECT_EQ(visibleControls(*rig.dialog), kBurnPage);
+  std::set<int> burn_page_after_burn = kBurnPage;
+  burn_page_after_burn.insert(app::kStageRow.begin(), app::kStageRow.end());
+  EXPECT_EQ(visibleControls(*rig.dialog), burn_page_after_burn);
 }
 
 INSTANTIATE_TEST_SUITE_P(Languages, GuiBurn,
@@ -99,31 +107,59 @@ TEST(GuiAuxiliary, ExportsAndErasesFromTheAuxiliaryPage) {
   EXPECT_TRUE(rig.watcher.seen.isEmpty());
 }
 
-TEST(GuiWhileRunning, ADropIsRefusedAndClosingWaitsForTheWorkflow) {
+struct CloseCase {
+  w::Language language;
+  bool by_enter;  // else the close box
+};
+
+class GuiWhileRunning : public ::testing::TestWithParam<CloseCase> {};
+
+TEST_P(GuiWhileRunning, ADropIsRefusedAndAClosingWaitsAndShowsTheResultFirst) {
   // Without an image the burn stops at its message box; while the box is
   // open the worker still runs, a file arrives and the operator closes.
-  GuiRig rig;
+  const CloseCase& c = GetParam();
+  GuiRig rig(c.language);
   rig.open();
   bool acted = false;
   bool still_open = false;
+  QString waiting_status;
   rig.watcher.on_message = [&](QMessageBox* box) {
     if (box->text() != "No Source File!" || acted) return true;
     acted = true;
     QTimer::singleShot(0, [&] {
       dropFiles(*rig.dialog, {writeImage("late.src")});
-      rig.dialog->reject();
+      if (c.by_enter) {
+        QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QApplication::sendEvent(rig.dialog->control(w::kCtlImagePath), &enter);
+      } else {
+        rig.dialog->close();
+      }
       still_open = rig.dialog->isVisible();
+      waiting_status = rig.dialog->controlText(w::kCtlStatus);
     });
     return false;
   };
   click(*rig.dialog, w::kCtlGo);
   ASSERT_TRUE(waitUntil([&] { return !rig.dialog->isVisible(); }));
-  EXPECT_EQ(rig.watcher.seen, (QStringList{"No Source File!", QString::fromUtf8(app::kMsgBusy.data())}));
+
+  const bool zh = c.language == w::Language::SimplifiedChinese;
+  const QString failed = zh ? "烧录失败！" : "Burn Failed!";
+  EXPECT_EQ(rig.watcher.seen, (QStringList{"No Source File!", QString::fromUtf8(app::kMsgBusy.data()), failed}));
+  EXPECT_EQ(rig.watcher.icons, QList<QMessageBox::Icon>(3, QMessageBox::Warning));
   EXPECT_TRUE(still_open);
+  EXPECT_EQ(waiting_status, zh ? "没有任务正在运行...\n任务结束后关闭窗口..."
+                               : "No Task is Running...\nClosing when the task ends...");
   EXPECT_TRUE(rig.imageBlank());
-  EXPECT_EQ(rig.dialog->result(), QDialog::Rejected);
-  EXPECT_EQ(rig.dialog->controlText(w::kCtlStatus), "Burn Failed!");
+  EXPECT_EQ(rig.dialog->result(), c.by_enter ? QDialog::Accepted : QDialog::Rejected);
+  EXPECT_EQ(rig.dialog->controlText(w::kCtlStatus), failed);
 }
+
+INSTANTIATE_TEST_SUITE_P(Ways, GuiWhileRunning,
+                         ::testing::Values(CloseCase{w::Language::English, false},
+                                           CloseCase{w::Language::SimplifiedChinese, true}),
+                         [](const auto& param_info) {
+                           return std::string(param_info.param.by_enter ? "EnterInChinese" : "CloseBoxInEnglish");
+                         });
 
 }  // namespace
 }  // namespace emberline::gui

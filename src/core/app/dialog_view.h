@@ -14,6 +14,10 @@
 
 namespace emberline::app {
 
+// The icon of a message box: a warning for a failure, information for
+// anything the operator is only told (a result, the firmware version).
+enum class MessageIcon { Warning, Information };
+
 class DialogView {
  public:
   virtual ~DialogView() = default;
@@ -38,15 +42,14 @@ class DialogView {
   virtual void selectTab(int index) = 0;
 
   // A modal message with an OK button; `caption` empty means the dialog's title.
-  virtual void showMessage(const std::string& text, const std::string& caption) = 0;
+  virtual void showMessage(const std::string& text, const std::string& caption, MessageIcon icon) = 0;
   // The file-open dialog; nullopt when the operator did not choose a file.
   virtual std::optional<std::filesystem::path> chooseSourceFile(const SourceFileDialog& settings) = 0;
   virtual void showAbout() = 0;
   // Ends the dialog with `result` as soon as the current handler has returned.
   virtual void endDialog(int result) = 0;
 
-  // A workflow's worker has ended (UI thread); a face that put off closing
-  // the dialog closes it now.
+  // A workflow's worker has ended (UI thread).
   virtual void workflowEnded() {}
 };
 

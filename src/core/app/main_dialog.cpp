@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "core/app/operator_texts.h"
 #include "core/device/clock.h"
 #include "core/workflows/camera_session.h"
 
@@ -17,7 +18,7 @@ class CEmberline_testDlg::Port final : public w::UiPort {
   explicit Port(CEmberline_testDlg& dialog) : dialog_(dialog) {}
 
   void setStatus(int string_id) override {
-    ui([&] { dialog_.setText(w::kCtlStatus, dialog_.loadString(string_id)); });
+    ui([&] { dialog_.setText(w::kCtlStatus, dialog_.statusText(string_id)); });
   }
   void setControlText(int control_id, const std::string& text) override {
     ui([&] { dialog_.setText(control_id, text); });
@@ -34,8 +35,10 @@ class CEmberline_testDlg::Port final : public w::UiPort {
   void setProgressPos(int bar_id, int position) override {
     ui([&] { dialog_.setPosition(bar_id, position); });
   }
+  // The workflows' plain boxes report failures; a titled one (the firmware
+  // version) only informs.
   void showMessage(const std::string& text, const std::string& caption) override {
-    ui([&] { dialog_.message(text, caption); });
+    ui([&] { dialog_.message(text, caption, caption.empty() ? MessageIcon::Warning : MessageIcon::Information); });
   }
 
  private:
@@ -86,7 +89,7 @@ bool CEmberline_testDlg::OnInitDialog() {
   view_.setDialogIcon();
 
   if (session_->DiscoverCamera() != 0) {
-    message(kMsgNoVideoDevice);
+    message(std::string(kMsgNoVideoDevice) + "\n\n" + noCameraAdvice(options_.language));
     // Initialisation goes on; the dialog closes once it has returned.
     end_result_ = -1;
     view_.endDialog(-1);
@@ -119,14 +122,16 @@ long CEmberline_testDlg::OnTcnSelchangeTab(int selected) {
     current_tab_ = 0;
     for (int id : kBurnPageControls) show(id, true);
     for (int id : kAuxiliaryRow) show(id, false);
+    showStageRowOfTheBurn();
   } else if (selected == 1) {
     current_tab_ = 1;
     for (int id : kBurnPageControls) show(id, false);
     // "Erase SF" first, then the export row and "F/W Version" beside it.
     for (int id : kAuxiliaryRow) show(id, true);
+    // Off the screen only: the burn's stages come back with the Burn page.
     for (int id : {w::kCtlStageErase, w::kCtlStageBurn, w::kCtlStageVerify, w::kCtlStageEraseOk,
                    w::kCtlStageBurnOk, w::kCtlStageVerifyOk, w::kCtlProgressStage})
-      show(id, false);
+      render(id, false);
   }
   return 0;
 }
@@ -146,11 +151,32 @@ void CEmberline_testDlg::OnDestroy() {
   session_.reset();
 }
 
+bool CEmberline_testDlg::requestClose(int result) {
+  if (!busy()) return true;
+  if (!close_pending_) {
+    close_pending_ = result;
+    setText(w::kCtlStatus, control(w::kCtlStatus).text + "\n" + closeWaitNote(options_.language));
+  }
+  return false;
+}
+
+std::string CEmberline_testDlg::statusText(int string_id) const {
+  std::string text = loadString(string_id);
+  if (close_pending_) text += "\n" + closeWaitNote(options_.language);
+  return text;
+}
+
 void CEmberline_testDlg::showBurnPage() {
   current_tab_ = 0;
   view_.selectTab(0);
   for (int id : kBurnPageControls) show(id, true);
   for (int id : kAuxiliaryRow) show(id, false);
+  showStageRowOfTheBurn();
+}
+
+void CEmberline_testDlg::showStageRowOfTheBurn() {
+  for (int id : kStageRow)
+    if (stage_row_shown_.count(id) != 0) render(id, true);
 }
 
 void CEmberline_testDlg::hideStageRow() {
@@ -158,6 +184,18 @@ void CEmberline_testDlg::hideStageRow() {
 }
 
 void CEmberline_testDlg::show(int id, bool visible) {
+  if (std::find(kStageRow.begin(), kStageRow.end(), id) != kStageRow.end()) {
+    if (visible) {
+      stage_row_shown_.insert(id);
+    } else {
+      stage_row_shown_.erase(id);
+    }
+    visible = visible && current_tab_ == 0;
+  }
+  render(id, visible);
+}
+
+void CEmberline_testDlg::render(int id, bool visible) {
   const auto it = controls_.find(id);
   if (it == controls_.end()) return;
   it->second.visible = visible;
@@ -199,8 +237,8 @@ void CEmberline_testDlg::setPosition(int id, int position) {
   view_.setProgress(id, bar.minimum, bar.maximum, bar.position);
 }
 
-void CEmberline_testDlg::message(std::string_view text, std::string_view caption) {
-  view_.showMessage(std::string(text), std::string(caption));
+void CEmberline_testDlg::message(std::string_view text, std::string_view caption, MessageIcon icon) {
+  view_.showMessage(std::string(text), std::string(caption), icon);
 }
 
 void CEmberline_testDlg::persistDevice() {

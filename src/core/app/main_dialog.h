@@ -20,6 +20,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -67,6 +68,8 @@ struct DialogOptions {
   // simulated camera's state is written back; returns a message to show, or
   // an empty string when all went well.
   std::function<std::string()> persist;
+  // Where "Rom Export" writes; the program's current folder when empty.
+  std::filesystem::path export_folder;
 };
 
 class CEmberline_testDlg {
@@ -96,15 +99,19 @@ class CEmberline_testDlg {
   bool OnSysCommand(unsigned id);
   // Waits for a running worker, then frees the session and its image buffer.
   void OnDestroy();
+  // The operator closes the dialog (close box, Esc, Enter) with `result`.
+  // True when it may end now. While a workflow runs the close waits: the
+  // status line says so, and when the workflow ends its result is shown in a
+  // box before the dialog ends with `result`.
+  bool requestClose(int result);
 
   // --- state (UI thread) ---
   const ControlState& control(int id) const;
   int currentTab() const { return current_tab_; }
   Workflow runningWorkflow() const { return running_; }
   bool busy() const { return running_ != Workflow::None; }
-  // Closing waits for a running workflow: a face puts the close off until
-  // workflowEnded() when this is false.
   bool canClose() const { return !busy(); }
+  std::optional<int> pendingClose() const { return close_pending_; }
   std::optional<int> endResult() const { return end_result_; }
   workflows::Language language() const { return options_.language; }
   std::string loadString(int string_id) const;
@@ -119,13 +126,19 @@ class CEmberline_testDlg {
   struct WorkflowRow;
   friend class Port;
 
-  // Control changes on the UI thread: record, then render.
+  // Control changes on the UI thread: record, then render. A stage-row
+  // control keeps what the burn made of it while the other page is shown.
   void show(int id, bool visible);
+  void render(int id, bool visible);
+  void showStageRowOfTheBurn();
   void enable(int id, bool enabled);
   void setText(int id, const std::string& text);
   void setRange(int id, int minimum, int maximum);
   void setPosition(int id, int position);
-  void message(std::string_view text, std::string_view caption = {});
+  void message(std::string_view text, std::string_view caption = {},
+               MessageIcon icon = MessageIcon::Warning);
+  // A status text, with the waiting close noted below it.
+  std::string statusText(int string_id) const;
 
   void showBurnPage();
   void hideStageRow();
@@ -133,6 +146,7 @@ class CEmberline_testDlg {
   void startWorkflow(const WorkflowRow& row);
   void runWorker(const WorkflowRow& row);
   int runOperation(Workflow workflow);
+  int exportIntoCurrentFolder();
   void persistDevice();  // on the calling thread; reports through the port
 
   device::DeviceList& devices_;
@@ -146,6 +160,8 @@ class CEmberline_testDlg {
   int m_nImageSize = 0;
   Workflow running_ = Workflow::None;
   std::optional<int> end_result_;
+  std::set<int> stage_row_shown_;     // what the burn has shown of the stage row
+  std::optional<int> close_pending_;  // a close that waits for the workflow
   bool destroyed_ = false;
 };
 

@@ -5,10 +5,16 @@
 
 #include <algorithm>
 #include <array>
+#include <filesystem>
 #include <span>
+#include <system_error>
+#include <utility>
 
+#include "core/app/export_folder.h"
 #include "core/app/main_dialog.h"
+#include "core/app/operator_texts.h"
 #include "core/workflows/camera_session.h"
+#include "core/workflows/version_block.h"
 
 namespace emberline::app {
 
@@ -107,11 +113,18 @@ void CEmberline_testDlg::runWorker(const WorkflowRow& row) {
   // Enabling the buttons and ending the busy state is one step on the UI
   // thread, so no click can land between the two. It is the worker's last
   // call: after it the worker only returns.
-  view_.runOnUiThread([this, &row] {
+  view_.runOnUiThread([this, &row, result] {
     for (int id : row.ownButtons()) enable(id, true);
     for (int id : kStartButtons)
       if (!row.owns(id)) enable(id, true);
     running_ = Workflow::None;
+    if (const std::optional<int> close = std::exchange(close_pending_, std::nullopt)) {
+      // The operator asked to close meanwhile: the result first, then the window goes.
+      const std::string text = loadString(result ? row.status_ok : row.status_failed);
+      setText(w::kCtlStatus, text);
+      message(text, {}, result ? MessageIcon::Information : MessageIcon::Warning);
+      view_.endDialog(*close);
+    }
     view_.workflowEnded();
   });
 }
@@ -123,11 +136,30 @@ int CEmberline_testDlg::runOperation(Workflow workflow) {
     case Workflow::Erase:
       return session_->EraseFlash();
     case Workflow::Export:
-      return session_->ExportRom();
+      return exportIntoCurrentFolder();
     case Workflow::None:
       break;
   }
   return 0;
+}
+
+// The export goes into the export folder (the program's current one unless
+// the face chose another) under the name the version gives. The operator
+// sees the full path in the name box, and a folder that cannot take the file
+// is named, with the reason, before the flash is read.
+int CEmberline_testDlg::exportIntoCurrentFolder() {
+  std::string name;
+  if (!session_->BuildExportFileName(name)) name = w::kDefaultExportName;
+  std::error_code ec;
+  std::filesystem::path folder = options_.export_folder;
+  if (folder.empty()) folder = std::filesystem::current_path(ec);
+  if (!ec) folder = std::filesystem::absolute(folder, ec);
+  const std::optional<std::string> problem = ec ? ec.message() : folderWriteProblem(folder);
+  if (problem) {
+    port().showMessage(exportFolderText(folder, *problem, options_.language), {});
+    return 0;
+  }
+  return session_->ExportRom(folder / name);
 }
 
 // Runs on the UI thread and blocks it while the library reads, as the
@@ -142,7 +174,7 @@ void CEmberline_testDlg::OnBnClickedFwVersion() {
   // The session says itself why it has no text ("Camera Init Failed!", ...).
   const std::optional<std::string> text = session_->FirmwareVersionText();
   persistDevice();
-  if (text) message(*text, kCaptionFwVersion);
+  if (text) message(*text, kCaptionFwVersion, MessageIcon::Information);
 }
 
 }  // namespace emberline::app

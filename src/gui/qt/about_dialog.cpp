@@ -1,5 +1,7 @@
 #include "gui/qt/about_dialog.h"
 
+#include <algorithm>
+
 #include <QLabel>
 #include <QPushButton>
 
@@ -43,12 +45,22 @@ AboutDialog::AboutDialog(workflows::Language language, QWidget* parent) : QDialo
   detail->setObjectName(QStringLiteral("aboutDetail"));
   place(detail, {40, 26, t.width - 48, 8});
 
+  // Where this platform's font runs wider than the template allowed for, the
+  // box grows so that both lines show whole.
+  int extra = 0;
+  for (QLabel* line : {title, detail}) {
+    const int need = line->sizeHint().width() - line->width();
+    if (need > 0) line->resize(line->sizeHint().width(), line->height());
+    extra = std::max(extra, need);
+  }
+
   auto* ok = new QPushButton(text(t.ok_caption), this);
   ok->setDefault(true);
   place(ok, {t.width - 57, 41, 50, 14});
+  ok->move(ok->x() + extra, ok->y());
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 
-  setFixedSize(app::dialogUnitsToPixelsX(t.width, base), app::dialogUnitsToPixelsY(t.height, base));
+  setFixedSize(app::dialogUnitsToPixelsX(t.width, base) + extra, app::dialogUnitsToPixelsY(t.height, base));
 }
 
 }  // namespace emberline::gui

@@ -119,6 +119,8 @@ void setWidgetText(QWidget* widget, const QString& text) {
   } else if (auto* e = qobject_cast<QLineEdit*>(widget)) {
     e->setText(text);
     e->setCursorPosition(0);
+    // A path longer than its box is read whole by hovering over it.
+    e->setToolTip(text);
   } else if (auto* t = qobject_cast<QTextEdit*>(widget)) {
     t->setPlainText(text);
   }

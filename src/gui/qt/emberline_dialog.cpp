@@ -7,6 +7,7 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
@@ -196,12 +197,11 @@ void EmberlineDialog::selectTab(int index) {
   tabs->setCurrentIndex(index);
 }
 
-void EmberlineDialog::showMessage(const std::string& text, const std::string& caption) {
+void EmberlineDialog::showMessage(const std::string& text, const std::string& caption,
+                                  app::MessageIcon icon) {
   QString body = QString::fromStdString(text);
   body.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-  // Plain notices carry the warning sign; a titled box (the version text)
-  // is information only.
-  QMessageBox box(caption.empty() ? QMessageBox::Warning : QMessageBox::NoIcon,
+  QMessageBox box(icon == app::MessageIcon::Warning ? QMessageBox::Warning : QMessageBox::Information,
                   caption.empty() ? windowTitle() : QString::fromStdString(caption), body,
                   QMessageBox::Ok, this);
   box.setTextFormat(Qt::PlainText);
@@ -217,6 +217,7 @@ std::optional<std::filesystem::path> EmberlineDialog::chooseSourceFile(
   for (const app::FileFilter& f : settings.filters) filters << nameFilter(f);
   dialog.setNameFilters(filters);
   dialog.selectNameFilter(filters.value(0));
+  dialog.selectFile(qs(settings.initial_name));
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   const QStringList files = dialog.selectedFiles();
   if (files.isEmpty()) return std::nullopt;
@@ -233,24 +234,16 @@ void EmberlineDialog::endDialog(int result) {
     init_end_result_ = result;  // the dialog closes once initialisation returns
     return;
   }
-  done(result);
-}
-
-void EmberlineDialog::workflowEnded() {
-  if (!pending_close_) return;
-  const int result = *pending_close_;
-  pending_close_.reset();
-  // Closed from the event loop, after the worker's last call has returned.
+  // From the event loop, once the current handler (or a worker's last call)
+  // has returned.
   QMetaObject::invokeMethod(this, [this, result] { done(result); }, Qt::QueuedConnection);
 }
 
 void EmberlineDialog::done(int result) {
-  // The close box, Esc and endDialog all end here. While a workflow runs,
-  // closing waits for it: the worker uses the dialog and the image buffer.
-  if (controller_ && !controller_->canClose()) {
-    pending_close_ = result;
-    return;
-  }
+  // The close box, Esc, Enter and endDialog all end here. While a workflow
+  // runs, closing waits for it (the worker uses the dialog and the image
+  // buffer); the controller ends the dialog once the operator saw the result.
+  if (controller_ && !controller_->requestClose(result)) return;
   QDialog::done(result);
 }
 
@@ -262,8 +255,26 @@ void EmberlineDialog::dropEvent(QDropEvent* event) {
   std::vector<std::filesystem::path> files;
   for (const QUrl& url : event->mimeData()->urls())
     files.emplace_back(QFile::encodeName(url.toLocalFile()).toStdString());
+  // The program the file came from waits until the drop returns: accept and
+  // release it first, load (and show any message box) afterwards.
   event->acceptProposedAction();
-  if (controller_) controller_->OnDropFiles(files);
+  QMetaObject::invokeMethod(
+      this,
+      [this, files = std::move(files)] {
+        if (controller_) controller_->OnDropFiles(files);
+      },
+      Qt::QueuedConnection);
+}
+
+void EmberlineDialog::keyPressEvent(QKeyEvent* event) {
+  // A focused button takes Enter itself and presses; anywhere else Enter ends
+  // the dialog as its default button does (a running workflow is waited for).
+  const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+  if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+    accept();
+    return;
+  }
+  QDialog::keyPressEvent(event);
 }
 
 void EmberlineDialog::contextMenuEvent(QContextMenuEvent* event) {

@@ -64,11 +64,10 @@ class EmberlineDialog final : public QDialog, public app::DialogView {
   void addSystemMenuItem(unsigned command, const std::string& text) override;
   void insertTab(int index, const std::string& text) override;
   void selectTab(int index) override;
-  void showMessage(const std::string& text, const std::string& caption) override;
+  void showMessage(const std::string& text, const std::string& caption, app::MessageIcon icon) override;
   std::optional<std::filesystem::path> chooseSourceFile(const app::SourceFileDialog& settings) override;
   void showAbout() override;
   void endDialog(int result) override;
-  void workflowEnded() override;
 
  public slots:
   void done(int result) override;
@@ -76,6 +75,7 @@ class EmberlineDialog final : public QDialog, public app::DialogView {
  protected:
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
@@ -89,7 +89,6 @@ class EmberlineDialog final : public QDialog, public app::DialogView {
   QToolButton* system_menu_button_ = nullptr;
   QMenu* system_menu_ = nullptr;
   std::optional<int> init_end_result_;  // EndDialog during initialisation
-  std::optional<int> pending_close_;    // a close put off until the worker ends
   bool initialising_ = false;
 };
 

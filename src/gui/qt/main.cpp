@@ -2,18 +2,19 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QLibraryInfo>
 #include <QMessageBox>
-#include <QTranslator>
 
 #include <cstdio>
 #include <memory>
 #include <string>
 
+#include "core/app/dialog_template.h"
 #include "core/workflows/strings.h"
 #include "frontend/device_selection.h"
 #include "gui/qt/app_icon.h"
+#include "gui/qt/device_messages.h"
 #include "gui/qt/emberline_dialog.h"
+#include "gui/qt/qt_translations.h"
 
 namespace {
 
@@ -56,10 +57,7 @@ int main(int argc, char** argv) {
   }
 
   // Qt's own texts (message-box buttons, the file dialog) in the same language.
-  QTranslator qt_texts;
-  if (language == Language::SimplifiedChinese &&
-      qt_texts.load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-    QApplication::installTranslator(&qt_texts);
+  const auto qt_texts = emberline::gui::installQtTranslations(language);
 
   std::string error;
   const auto selection = emberline::frontend::parseDeviceSpec(parser.value(device_option).toStdString(), &error);
@@ -67,7 +65,9 @@ int main(int argc, char** argv) {
   std::unique_ptr<emberline::frontend::DeviceContext> context =
       emberline::frontend::openDeviceContext(*selection, &error);
   if (!context) {
-    QMessageBox::critical(nullptr, QStringLiteral("Common USB Emberline"), QString::fromStdString(error));
+    const QString title = QString::fromUtf8(emberline::app::kMainDialogCaption.data(),
+                                            static_cast<qsizetype>(emberline::app::kMainDialogCaption.size()));
+    QMessageBox::critical(nullptr, title, emberline::gui::deviceSetupText(*selection, error, language));
     return 1;
   }
 

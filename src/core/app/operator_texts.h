@@ -1,0 +1,24 @@
+#pragma once
+
+// The dialog's own sentences beyond the string table, in the operator's
+// language: what happens to a close that waits, what to do when no camera
+// answers, and why an export has nowhere to go.
+
+#include <filesystem>
+#include <string>
+
+#include "core/workflows/strings.h"
+
+namespace emberline::app {
+
+// The status line's second line while a close waits for the running task.
+std::string closeWaitNote(workflows::Language language);
+
+// Added below "Can't find video device!": what the operator can check.
+std::string noCameraAdvice(workflows::Language language);
+
+// The export's folder cannot be written; `why` is the system's reason.
+std::string exportFolderText(const std::filesystem::path& folder, const std::string& why,
+                             workflows::Language language);
+
+}  // namespace emberline::app
