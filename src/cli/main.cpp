@@ -46,6 +46,8 @@ int main(int argc, char** argv) {
   CLI::App app{"emberline: program the SPI flash of the family's USB cameras through their UVC "
                "extension unit, or of a simulated camera."};
   app.name("emberline");
+  // The same syntax everywhere: on Windows CLI11 would take /PATH for an option.
+  app.allow_windows_style_options(false);
   app.set_version_flag("--version", "emberline " EMBERLINE_VERSION);
   app.require_subcommand(1);
   app.footer(std::string(exitStatusHelp()));
