@@ -1,0 +1,102 @@
+// emberline-gui.exe [--device DEV] [--lang L]: the operator's dialog on Windows.
+
+#include <windows.h>
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/app/dialog_template.h"
+#include "core/workflows/strings.h"
+#include "frontend/device_selection.h"
+#include "gui/win32/win32_dialog.h"
+#include "platform/text_windows.h"
+#include "platform/user_language.h"
+
+namespace {
+
+namespace w = emberline::workflows;
+using emberline::platform::utf8FromWide;
+using emberline::platform::wideFromUtf8;
+
+constexpr const char* kUsage =
+    "emberline-gui [--device DEV] [--lang L]\n\n"
+    "--device DEV   the camera: an index from 'emberline list', a device path, or sim:PATH for a "
+    "simulated camera. Default: every camera, discovery chooses.\n"
+    "--lang L       en or zh_CN. Default: the user's display language.";
+
+int tell(const std::string& text, UINT icon) {
+  MessageBoxW(nullptr, wideFromUtf8(text).c_str(), wideFromUtf8(emberline::app::kMainDialogCaption).c_str(),
+              MB_OK | icon);
+  return icon == MB_ICONINFORMATION ? 0 : 2;
+}
+
+// The program's arguments in UTF-8, from the wide command line (the ANSI one
+// loses every character outside the code page).
+std::vector<std::string> arguments() {
+  std::vector<std::string> out;
+  int count = 0;
+  LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (!argv) return out;
+  for (int i = 1; i < count; ++i) out.push_back(utf8FromWide(argv[i]));
+  LocalFree(argv);
+  return out;
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_TAB_CLASSES | ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&controls);
+
+  std::string device;
+  std::optional<std::string> lang;
+  const std::vector<std::string> args = arguments();
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--help" || a == "-h") return tell(kUsage, MB_ICONINFORMATION);
+    const bool has_value = i + 1 < args.size();
+    if (a == "--device" && has_value) {
+      device = args[++i];
+    } else if (a.rfind("--device=", 0) == 0) {
+      device = a.substr(9);
+    } else if (a == "--lang" && has_value) {
+      lang = args[++i];
+    } else if (a.rfind("--lang=", 0) == 0) {
+      lang = a.substr(7);
+    } else {
+      return tell("Unknown or incomplete option '" + a + "'.\n\n" + kUsage, MB_ICONERROR);
+    }
+  }
+
+  // The user's display language; LANG and LC_* are normally unset here.
+  w::Language language = w::languageFromEnvironment(emberline::platform::userInterfaceLocale().value_or(""));
+  if (lang) {
+    const auto chosen = w::parseLanguage(*lang);
+    if (!chosen) return tell("Unknown language '" + *lang + "' (use en or zh_CN).", MB_ICONERROR);
+    language = *chosen;
+  }
+
+  std::string error;
+  const auto selection = emberline::frontend::parseDeviceSpec(device, &error);
+  if (!selection) return tell(error, MB_ICONERROR);
+  std::unique_ptr<emberline::frontend::DeviceContext> context =
+      emberline::frontend::openDeviceContext(*selection, &error);
+  if (!context) {
+    tell(error, MB_ICONERROR);
+    return 1;
+  }
+
+  emberline::frontend::DeviceContext* ctx = context.get();
+  emberline::gui::win32::Win32Dialog dialog(ctx->devices(), language, instance, [ctx] {
+    std::string why;
+    if (ctx->persist(&why) == 0) return std::string();
+    return why.empty() ? std::string("Can't save the camera's state!") : why;
+  });
+  dialog.runModal();
+  // The program ends with the dialog, whatever its result.
+  return 0;
+}
