@@ -7,6 +7,12 @@
 # inherit ctest's output pipe and keep ctest waiting for ever.
 set -euo pipefail
 
+# The native dialog's tests open windows: without a display, run on Xvfb.
+if [ -z "${DISPLAY:-}" ] && [ -z "${EMBERLINE_WINE_XVFB:-}" ] && command -v xvfb-run >/dev/null; then
+  export EMBERLINE_WINE_XVFB=1
+  exec xvfb-run -a "$0" "$@"
+fi
+
 build_dir=$(cd "$1" && pwd)
 shift
 wine_dir=/usr/lib/wine
