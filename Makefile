@@ -40,18 +40,21 @@ test-windows: deps
 	@cmake --build --preset windows-x86_64 -j $(JOBS)
 	@./scripts/wine-ctest.sh build/windows/x86_64 $(CTEST_FLAGS)
 
-# emberline.exe of both architectures in build/windows/bin/{x86_64,i686}/.
+# emberline.exe and emberline-gui.exe of both architectures in
+# build/windows/bin/{x86_64,i686}/.
 windows: deps
 	@cmake --preset windows-x86_64 >/dev/null
-	@cmake --build --preset windows-x86_64 -j $(JOBS) --target emberline
+	@cmake --build --preset windows-x86_64 -j $(JOBS) --target emberline emberline-gui
 	@cmake --preset windows-i686 >/dev/null
-	@cmake --build --preset windows-i686 -j $(JOBS) --target emberline windows_tests
+	@cmake --build --preset windows-i686 -j $(JOBS) --target emberline emberline-gui windows_tests win32_dialog_tests
 	@for arch in x86_64 i686; do \
 	  mkdir -p build/windows/bin/$$arch && \
-	  $$arch-w64-mingw32-strip -o build/windows/bin/$$arch/emberline.exe \
-	    build/windows/$$arch/bin/emberline.exe || exit 1; \
+	  for program in emberline emberline-gui; do \
+	    $$arch-w64-mingw32-strip -o build/windows/bin/$$arch/$$program.exe \
+	      build/windows/$$arch/bin/$$program.exe || exit 1; \
+	  done; \
 	done
-	@echo "emberline.exe: build/windows/bin/x86_64/ and build/windows/bin/i686/"
+	@echo "emberline.exe and emberline-gui.exe: build/windows/bin/x86_64/ and build/windows/bin/i686/"
 
 fuzz: deps
 	@if [ -f fuzz/run.sh ]; then ./fuzz/run.sh; fi

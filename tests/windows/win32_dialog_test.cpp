@@ -285,6 +285,15 @@ HDROP makeDrop(const std::vector<std::filesystem::path>& files) {
   return static_cast<HDROP>(memory);
 }
 
+// EnumThreadWindows callback: collects the visible dialog windows.
+BOOL CALLBACK collectDialog(HWND hwnd, LPARAM out) {
+  wchar_t name[32] = {};
+  GetClassNameW(hwnd, name, 32);
+  if (IsWindowVisible(hwnd) && std::wstring(name) == L"#32770")
+    reinterpret_cast<std::vector<HWND>*>(out)->push_back(hwnd);
+  return TRUE;
+}
+
 class Win32DialogRun : public ::testing::TestWithParam<w::Language> {
  protected:
   void SetUp() override {
@@ -308,16 +317,7 @@ class Win32DialogRun : public ::testing::TestWithParam<w::Language> {
 
   std::vector<HWND> dialogsOfTheUiThread() {
     std::vector<HWND> found;
-    EnumThreadWindows(
-        ui_thread_,
-        [](HWND hwnd, LPARAM out) {
-          wchar_t name[32] = {};
-          GetClassNameW(hwnd, name, 32);
-          if (IsWindowVisible(hwnd) && std::wstring(name) == L"#32770")
-            reinterpret_cast<std::vector<HWND>*>(out)->push_back(hwnd);
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&found));
+    EnumThreadWindows(ui_thread_, collectDialog, reinterpret_cast<LPARAM>(&found));
     return found;
   }
 
