@@ -1,5 +1,6 @@
 #include "cli/command_runner.h"
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <system_error>
@@ -32,11 +33,26 @@ class ChosenDeviceList final : public device::DeviceList {
 
   int enumerate(std::vector<device::DeviceEntry>& out) override { return target_->enumerate(out); }
   std::shared_ptr<device::CaptureDevice> open(const device::DeviceEntry& entry, int* error) override {
-    return target_->open(entry, error);
+    auto device = target_->open(entry, error);
+    if (device) opened_.push_back(device);
+    return device;
+  }
+
+  // What the platform said about the last failure of each device opened.
+  std::vector<std::string> failureDetails() const {
+    std::vector<std::string> details;
+    for (const auto& weak : opened_) {
+      const auto device = weak.lock();
+      const std::string detail = device ? device->failureDetail() : std::string();
+      if (!detail.empty() && std::find(details.begin(), details.end(), detail) == details.end())
+        details.push_back(detail);
+    }
+    return details;
   }
 
  private:
   device::DeviceList* target_;
+  std::vector<std::weak_ptr<device::CaptureDevice>> opened_;
 };
 
 std::string errnoText(int error) { return std::generic_category().message(error < 0 ? -error : error); }
@@ -135,6 +151,13 @@ int runOnCamera(Command& command, RunContext& ctx, const frontend::DeviceSpec& s
 
   const Outcome outcome = command.run(ctx);
   terminal.finishLine();
+  if (outcome != Outcome::Success) {
+    // The platform's own error code, for a person to quote or look up.
+    for (const auto& detail : chosen.failureDetails()) {
+      report.details()["device_error"] = detail;
+      report.say(detail);
+    }
+  }
   return finish(persist(*ctx.context, report, outcome));
 }
 

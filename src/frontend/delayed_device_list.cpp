@@ -18,6 +18,7 @@ class DelayedDevice final : public device::CaptureDevice {
   }
 
   std::string unitLookupProblem() const override { return inner_->unitLookupProblem(); }
+  std::string failureDetail() const override { return inner_->failureDetail(); }
 
   int control(const device::ControlRequest& request) override {
     clock_.sleepFor(latency_);

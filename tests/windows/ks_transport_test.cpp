@@ -139,6 +139,7 @@ TEST_F(KsTransportTest, OnlySOkIsSuccessAndFailuresKeepTheirHresult) {
       EXPECT_EQ(device->lastFailure(), c.result);
     }
   }
+  EXPECT_EQ(device->failureDetail().rfind("Test Camera: HRESULT 0x80004005", 0), 0u) << device->failureDetail();
   const auto text = platform::windows::describeError(-ENODEV, HRESULT_FROM_WIN32(ERROR_DEVICE_NOT_CONNECTED),
                                                      "USB Camera");
   EXPECT_NE(text.find("USB Camera"), std::string::npos) << text;

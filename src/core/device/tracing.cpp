@@ -23,6 +23,7 @@ class TracingDevice final : public CaptureDevice {
   }
 
   std::string unitLookupProblem() const override { return inner_->unitLookupProblem(); }
+  std::string failureDetail() const override { return inner_->failureDetail(); }
 
   int control(const ControlRequest& request) override {
     TraceEvent event = start(request.property_set, request.flags);

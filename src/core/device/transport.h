@@ -64,6 +64,11 @@ class CaptureDevice {
   // when it found the unit or the platform cannot tell.
   virtual std::string unitLookupProblem() const { return {}; }
 
+  // The platform's own account of the last failed call, naming the device
+  // ("USB Camera: HRESULT 0x8007048F: ..."), for a person to quote; empty
+  // when the errno values say all the platform knows.
+  virtual std::string failureDetail() const { return {}; }
+
   // Driver-register access through a camera driver's own property set
   // (property id 0, a 40-byte record given as both instance and value data).
   // Only the chip-id fallback uses it. Platforms without it refuse.

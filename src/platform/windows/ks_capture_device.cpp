@@ -44,6 +44,11 @@ HRESULT KsCaptureDevice::lastFailure() const {
   return last_failure_;
 }
 
+std::string KsCaptureDevice::failureDetail() const {
+  const std::lock_guard lock(mutex_);
+  return last_failure_ == S_OK ? std::string() : name_ + ": " + describeHresult(last_failure_);
+}
+
 std::string KsCaptureDevice::unitLookupProblem() const {
   const std::lock_guard lock(mutex_);
   return lookup_problem_;

@@ -32,6 +32,8 @@ class KsCaptureDevice final : public device::CaptureDevice {
                      std::span<std::uint8_t, 40> record) override;
 
   std::string unitLookupProblem() const override;
+  // "<name>: HRESULT 0x...: <system text>" for the last failed call.
+  std::string failureDetail() const override;
   // The HRESULT of the last failed call (S_OK when none failed).
   HRESULT lastFailure() const;
 
