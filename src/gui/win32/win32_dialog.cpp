@@ -15,7 +15,7 @@ namespace {
 using platform::utf8FromWide;
 using platform::wideFromUtf8;
 
-constexpr UINT kMsgRunOnUiThread = WM_APP + 1;  // lParam: const std::function<void()>*
+constexpr UINT kMsgRunOnUiThread = WM_APP + 1;  // lParam: const UiCall*
 constexpr UINT kMsgEndDialog = WM_APP + 2;      // wParam: the result
 constexpr UINT kMsgLoadDropped = WM_APP + 3;    // lParam: std::vector<path>*, owned by the message
 constexpr UINT_PTR kScreenTickTimer = 1;
@@ -23,6 +23,12 @@ constexpr UINT kScreenTickMs = 16;
 constexpr int kIconId = 128;
 constexpr int kAboutDialogId = 100;
 constexpr int kMainDialogId = 102;
+
+// A worker's function for the UI thread and the event that says it has run.
+struct UiCall {
+  const std::function<void()>* fn;
+  HANDLE done;
+};
 
 // Shows the controller's texts: it writes "\n", an edit control wants "\r\n".
 std::wstring withCrLf(const std::string& text) {
@@ -105,9 +111,12 @@ void Win32Dialog::initialise(HWND hwnd) {
 
 INT_PTR Win32Dialog::handle(UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
-    case kMsgRunOnUiThread:
-      (*reinterpret_cast<const std::function<void()>*>(lparam))();
+    case kMsgRunOnUiThread: {
+      const auto* call = reinterpret_cast<const UiCall*>(lparam);
+      (*call->fn)();
+      if (call->done) SetEvent(call->done);
       return TRUE;
+    }
     case kMsgEndDialog:
       EndDialog(hwnd_, static_cast<INT_PTR>(wparam));
       return TRUE;
@@ -205,7 +214,21 @@ void Win32Dialog::runOnUiThread(const std::function<void()>& fn) {
     fn();
     return;
   }
-  SendMessageW(hwnd_, kMsgRunOnUiThread, 0, reinterpret_cast<LPARAM>(&fn));
+  // Posted, then waited for, rather than sent: under Wine a worker's
+  // SendMessage was seen to stay undelivered for good while another
+  // program's window took the foreground. Every message loop of the dialog's
+  // thread (its own, a message box's, the file dialog's) dispatches it.
+  HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  UiCall call{&fn, done};
+  const HWND target = hwnd_;
+  if (done && PostMessageW(target, kMsgRunOnUiThread, 0, reinterpret_cast<LPARAM>(&call))) {
+    // A window destroyed meanwhile drops its queue: nothing will run then.
+    while (WaitForSingleObject(done, 200) == WAIT_TIMEOUT && IsWindow(target)) {
+    }
+  } else {
+    SendMessageW(target, kMsgRunOnUiThread, 0, reinterpret_cast<LPARAM>(&call));
+  }
+  if (done) CloseHandle(done);
 }
 
 void Win32Dialog::setControlVisible(int id, bool visible) {

@@ -5,9 +5,9 @@
 // dialog forwards the operator's actions to the controller and renders what
 // the controller decides, holding no behaviour of its own.
 //
-// Workers reach the controls only through runOnUiThread: a SendMessage to the
-// dialog, which runs the function on the dialog's thread (also while a
-// message box of that thread is open) and returns once it has run.
+// Workers reach the controls only through runOnUiThread: a message posted to
+// the dialog, which runs the function on the dialog's thread (also while a
+// message box of that thread is open), and a wait until it has run.
 
 #include <windows.h>
 
