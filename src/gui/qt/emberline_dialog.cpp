@@ -37,6 +37,9 @@ QString nameFilter(const app::FileFilter& f) {
              : label + QStringLiteral(" (") + pattern + QLatin1Char(')');
 }
 
+// About the screen's refresh rate: progress shows as smoothly as it can be seen.
+constexpr int kScreenTickMs = 16;
+
 }  // namespace
 
 EmberlineDialog::EmberlineDialog(device::DeviceList& devices, workflows::Language language,
@@ -49,6 +52,9 @@ EmberlineDialog::EmberlineDialog(device::DeviceList& devices, workflows::Languag
   setWindowTitle(qs(app::kMainDialogCaption));
   setAcceptDrops(true);
   createControls();
+  connect(&screen_tick_, &QTimer::timeout, this, [this] {
+    if (tick_) tick_();
+  });
 
   app::DialogOptions options;
   options.language = language;
@@ -242,6 +248,15 @@ void EmberlineDialog::workflowEnded() {
   pending_close_.reset();
   // Closed from the event loop, after the worker's last call has returned.
   QMetaObject::invokeMethod(this, [this, result] { done(result); }, Qt::QueuedConnection);
+}
+
+void EmberlineDialog::setScreenTick(std::function<void()> tick) {
+  tick_ = std::move(tick);
+  if (!tick_) {
+    screen_tick_.stop();
+    return;
+  }
+  if (!screen_tick_.isActive()) screen_tick_.start(kScreenTickMs);
 }
 
 void EmberlineDialog::done(int result) {

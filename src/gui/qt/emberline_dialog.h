@@ -10,6 +10,7 @@
 
 #include <QDialog>
 #include <QPointer>
+#include <QTimer>
 
 #include <functional>
 #include <map>
@@ -69,6 +70,7 @@ class EmberlineDialog final : public QDialog, public app::DialogView {
   void showAbout() override;
   void endDialog(int result) override;
   void workflowEnded() override;
+  void setScreenTick(std::function<void()> tick) override;
 
  public slots:
   void done(int result) override;
@@ -91,6 +93,8 @@ class EmberlineDialog final : public QDialog, public app::DialogView {
   std::optional<int> init_end_result_;  // EndDialog during initialisation
   std::optional<int> pending_close_;    // a close put off until the worker ends
   bool initialising_ = false;
+  QTimer screen_tick_;  // runs tick_ while a workflow runs
+  std::function<void()> tick_;
 };
 
 }  // namespace emberline::gui
