@@ -13,9 +13,9 @@
 // on the UI thread. Progress positions are the exception: a worker leaves them
 // in a ProgressMailbox without waiting, and the UI thread shows them at
 // screen rate (DialogView::setScreenTick) and before every change that still
-// waits, so they keep their place among the others. One device operation runs at a time: while a workflow
-// runs, every start button is disabled and the start handlers and the
-// version query refuse.
+// waits, so they keep their place among the others.
+// One device operation runs at a time: while a workflow runs, every start
+// button is disabled and the start handlers and the version query refuse.
 
 #include <atomic>
 #include <cstdint>
