@@ -3,16 +3,12 @@
 // loop would), in the order the worker did it, and closing waits for them.
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <future>
 #include <mutex>
-#include <numeric>
 #include <thread>
-
-#include "core/app/progress_mailbox.h"
 
 #include "dialog_fixture.h"
 
@@ -98,33 +94,6 @@ TEST(ThreadedDialog, WorkersChangeTheDialogOnlyOnTheUiThreadAndWaitForItsBoxes) 
   EXPECT_EQ(rig.view.off_thread_calls, 0);
   rig.dialog->OnDestroy();
   EXPECT_TRUE(rig.flashHolds(image));
-}
-
-TEST(ProgressMailboxThreads, TheUiThreadSeesEachBarMoveForwardToItsLastPosition) {
-  ProgressMailbox mailbox{w::kCtlProgressStage};
-  constexpr int kPositions = 20000;
-  std::atomic<bool> done{false};
-  std::thread worker([&] {
-    for (int i = 0; i < kPositions; ++i) {
-      mailbox.post(w::kCtlProgressData, i);
-      if (i % 1000 == 0) mailbox.post(w::kCtlProgressStage, i / 1000);
-    }
-    done = true;
-  });
-  std::vector<int> data;
-  std::vector<int> stage;
-  for (bool last = false; !last;) {
-    last = done;  // one more take after the worker's end
-    for (const auto& p : mailbox.take()) (p.bar_id == w::kCtlProgressData ? data : stage).push_back(p.position);
-  }
-  worker.join();
-  ASSERT_FALSE(data.empty());
-  EXPECT_TRUE(std::is_sorted(data.begin(), data.end()));
-  EXPECT_EQ(std::adjacent_find(data.begin(), data.end()), data.end());
-  EXPECT_EQ(data.back(), kPositions - 1);
-  std::vector<int> steps(kPositions / 1000);
-  std::iota(steps.begin(), steps.end(), 0);
-  EXPECT_EQ(stage, steps);
 }
 
 // A run's events cut at everything that is not a data-bar position: each
