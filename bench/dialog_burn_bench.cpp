@@ -131,8 +131,8 @@ class DialogBurn {
  public:
   DialogBurn(const std::string& device, const fs::path& image) {
     std::string error;
-    const auto spec = emberline::frontend::parseDeviceSpec(device, &error);
-    if (spec) context_ = emberline::frontend::openDeviceContext(*spec, &error);
+    const auto selection = emberline::frontend::parseDeviceSpec(device, &error);
+    if (selection) context_ = emberline::frontend::openDeviceContext(*selection, &error);
     if (!context_) return;
     auto* ctx = context_.get();
     dialog_ = std::make_unique<emberline::gui::EmberlineDialog>(

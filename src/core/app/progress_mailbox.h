@@ -12,7 +12,8 @@
 // A bar either shows only its latest position (the data bar: intermediate
 // positions are never seen at screen rate anyway), or every step it took (the
 // stage bar: each step marks a stage, and its sequence is part of what the
-// operator follows).
+// operator follows). A step also keeps the other bars' positions from before
+// it, so every step shows with them where they stood.
 
 #include <cstddef>
 #include <initializer_list>
