@@ -26,6 +26,23 @@ TEST(WriteProtect, EachLibraryOpenFailureHasItsMessage) {
   }
 }
 
+// A camera whose unit the platform cannot look up, on node 2: discovery
+// settles on node 2 by trying, and the library's channel takes the same node.
+TEST(WriteProtect, TheLibraryUsesTheNodeTheDialogsChannelFound) {
+  sim::SimDeviceList devices;
+  devices.add(std::make_shared<sim::SimCamera>(with<sim::SimSettings>([](auto& s) {
+    s.node_id = 2;
+    s.node_findable = false;
+  })));
+  RecordingUi ui;
+  device::ManualClock clock;
+  CameraSession session(devices, ui, clock);
+  ASSERT_EQ(session.DiscoverCamera(), 0);
+  EXPECT_EQ(session.DisableFlashWriteProtect(), 1);
+  EXPECT_EQ(session.backend().channel().node_id, 2u);
+  EXPECT_THAT(ui.messages(), ::testing::IsEmpty());
+}
+
 using WriteProtectTest = SessionTest;
 
 TEST_F(WriteProtectTest, AnUnreadableChipIdFailsAndClosesTheLibrary) {
