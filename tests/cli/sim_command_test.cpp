@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 
 #include "cli_fixture.h"
 
@@ -96,6 +98,26 @@ TEST_F(CliTest, VersionAndExportNameFollowTheBurnedImage) {
   EXPECT_EQ(version["version_text"], nlohmann::json::array({"QR5XB", "EM-0000042", "2026-01-02", "2601021530"}));
   const auto exported = runJson({"--device", sim, "export", "--json"}, 0);
   EXPECT_EQ(exported["file"], "QR5X-EM0000042-B-V260102_15_30-20260102.src");
+}
+
+// The flash type code goes where the table given says; a bad table stops the
+// command before it touches the camera.
+TEST_F(CliTest, ARomTagTableFromAFileReplacesOurs) {
+  const std::string sim = makeSim();
+  const auto image = writeFile("image.src", sampleImage()).string();
+  const std::string table = "QR5X 0 0 0 0x1234 min\n";
+  const auto table_file = writeFile("table.txt", std::vector<std::uint8_t>(table.begin(), table.end())).string();
+  const auto shown = run({"--device", sim, "--trace", (dir_ / "trace.jsonl").string(), "--rom-tag-table",
+                          table_file, "erase"});
+  ASSERT_EQ(shown.exit_code, 0) << shown.err;
+  std::ifstream trace(dir_ / "trace.jsonl");
+  const std::string lines((std::istreambuf_iterator<char>(trace)), std::istreambuf_iterator<char>());
+  EXPECT_NE(lines.find("\"payload\":\"3412"), std::string::npos) << "the SFType write to 0x1234";
+
+  const auto bad_file = writeFile("bad.txt", {'Q', 'R', '\n'}).string();
+  const auto bad = run({"--device", sim, "--rom-tag-table", bad_file, "burn", image});
+  EXPECT_EQ(bad.exit_code, 2);
+  EXPECT_NE(bad.err.find("--rom-tag-table " + bad_file + ": line 1"), std::string::npos) << bad.err;
 }
 
 }  // namespace
