@@ -190,6 +190,10 @@ TEST(Messages, NameTheDeviceAndSayHowToGetAccess) {
         kErrPayloadTooLong, -EBADRQC, -EBUSY, -EIO, -EPIPE, -ETIMEDOUT, -EPROTO, -ENOSPC}) {
     EXPECT_NE(describeError(error, "/dev/video4").find("/dev/video4"), std::string::npos) << error;
   }
+  // A gone device (ENXIO too) and a refusal for the power state say what they are.
+  EXPECT_NE(describeError(-ENXIO, "/dev/video4").find("was unplugged or stopped responding"), std::string::npos);
+  EXPECT_NE(describeError(-EREMOTE, "/dev/video4").find("refused the request in its power state"),
+            std::string::npos);
   const auto access = describeError(EACCES, "/dev/video4");
   EXPECT_NE(access.find("'video' group"), std::string::npos) << access;
   EXPECT_NE(access.find("emberline udev-rule"), std::string::npos) << access;
