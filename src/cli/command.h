@@ -36,6 +36,7 @@ struct GlobalOptions {
   bool json = false;   // --json
   std::string trace;   // --trace FILE
   std::string lang;    // --lang en|zh_CN; empty: from the locale
+  std::string rom_tag_table;  // --rom-tag-table FILE; empty: the built-in table
 };
 
 enum class DeviceNeed {

@@ -6,6 +6,7 @@
 
 #include "cli/recording_ui.h"
 #include "cli/report.h"
+#include "cli/rom_tag_table_option.h"
 #include "cli/terminal_ui.h"
 #include "cli/trace_writer.h"
 #include "core/device/device_filter.h"
@@ -96,7 +97,8 @@ int runOnCamera(Command& command, RunContext& ctx, const frontend::DeviceSpec& s
     return report.finish(outcome, &ui);
   };
 
-  const Outcome prepared = command.prepare(ctx);
+  Outcome prepared = applyRomTagTableOption(ctx);
+  if (prepared == Outcome::Success) prepared = command.prepare(ctx);
   if (prepared != Outcome::Success) return finish(prepared);
 
   // Without --device every camera is a candidate; more than one answering is

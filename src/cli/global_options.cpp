@@ -21,6 +21,10 @@ void declareGlobalOptions(CLI::App& app, GlobalOptions& options) {
   app.add_option("--lang", options.lang,
                  "Language of the status texts: en or zh_CN (default: from the locale).")
       ->option_text("LANG");
+  app.add_option("--rom-tag-table", options.rom_tag_table,
+                 "The table that says which chip register receives the flash type before an erase, "
+                 "in the format of res/rom_tag_table.txt (default: Emberline's own table).")
+      ->option_text("FILE");
 }
 
 }  // namespace emberline::cli

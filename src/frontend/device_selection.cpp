@@ -136,7 +136,9 @@ class SimContext final : public DeviceContext {
     return delayed_ ? *delayed_ : static_cast<device::DeviceList&>(list_);
   }
 
+  // A command that changed nothing the state file keeps leaves the file as it is.
   int persist(std::string* error) override {
+    if (!camera_->changedSinceLoad()) return 0;
     const int rc = camera_->save(state_);
     if (rc != 0)
       setError(error, "cannot save the simulated camera to " + state_.string() + ": " + errnoText(rc));

@@ -6,7 +6,7 @@
 namespace emberline::workflows {
 
 CameraSession::CameraSession(device::DeviceList& devices, UiPort& ui, device::Clock& clock)
-    : devices_(devices), ui_(ui), clock_(clock), backend_(library_devices_), library_(backend_, clock_) {}
+    : devices_(devices), ui_(ui), clock_(clock), backend_(library_devices_, &channel_), library_(backend_, clock_) {}
 
 CameraSession::~CameraSession() = default;
 

@@ -23,6 +23,7 @@
 #include "core/device/discovery.h"
 #include "core/device/protocol.h"
 #include "core/serialflash/serial_flash.h"
+#include "core/workflows/rom_tag_table.h"
 #include "core/workflows/ui_port.h"
 
 namespace emberline::workflows {
@@ -64,6 +65,8 @@ class CameraSession {
   // standard output unless redirected (a face printing JSON keeps stdout clean).
   int DiscoverCamera();
   void setDiscoveryOutput(device::DiscoveryOutput out) { discovery_output_ = std::move(out); }
+  // The table that chooses where the flash type code goes (default: ours).
+  void setRomTagTable(RomTagTable table) { rom_tag_table_ = std::move(table); }
   // Reads the chip id through the dialog's channel; stores it on success.
   bool ReadChipId(std::uint8_t& chip_id);
 
@@ -140,6 +143,7 @@ class CameraSession {
   std::uint8_t chip_id_ = 0;
   int high_bank_flag_ = 0;
   std::uint8_t sf_type_ = 0;
+  RomTagTable rom_tag_table_ = defaultRomTagTable();
 };
 
 }  // namespace emberline::workflows
