@@ -131,8 +131,9 @@ int runOnCamera(Command& command, RunContext& ctx, const frontend::DeviceSpec& s
     probe = frontend::probeDevices(*ctx.devices);
     const auto choice = frontend::chooseCamera(*probe);
     if (choice.kind == frontend::CameraChoice::Kind::Several) {
-      report.fail("several cameras answer; say which one with --device (a path or an index):\n" +
-                  frontend::describeAnswering(*probe));
+      std::string answering;
+      for (const auto& line : splitLines(frontend::describeAnswering(*probe))) answering += visibleText(line) + "\n";
+      report.fail("several cameras answer; say which one with --device (a path or an index):\n" + answering);
       return finish(Outcome::BadUsage);
     }
     if (choice.kind == frontend::CameraChoice::Kind::One) {
@@ -154,7 +155,7 @@ int runOnCamera(Command& command, RunContext& ctx, const frontend::DeviceSpec& s
   }
 
   if (stop != nullptr && stop->stopRequested()) {
-    report.fail("interrupted before the camera was asked anything; nothing was changed");
+    report.fail("interrupted before the command began; nothing was changed on the camera");
     return finish(stopAware(ctx, stop, Outcome::OperationFailed));
   }
   const Outcome outcome = stopAware(ctx, stop, command.run(ctx));

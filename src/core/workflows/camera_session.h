@@ -66,13 +66,13 @@ class CameraSession {
   // Binds the dialog's channel (0 = found). Discovery's two fixed lines go to
   // standard output unless redirected (a face printing JSON keeps stdout clean).
   int DiscoverCamera();
+  void setDiscoveryOutput(device::DiscoveryOutput out) { discovery_output_ = std::move(out); }
   // A stop request ends a burn, erase, export or verify at the next request
   // boundary with a message saying how far it got and what the flash holds.
   void setStopToken(device::StopToken stop);
   bool stopRequested() const { return stop_.stopRequested(); }
   // Where exports go (default: portableOutputFiles()); must outlive the session.
   void setOutputFiles(OutputFiles& files) { output_files_ = &files; }
-  void setDiscoveryOutput(device::DiscoveryOutput out) { discovery_output_ = std::move(out); }
   // Reads the chip id through the dialog's channel; stores it on success.
   bool ReadChipId(std::uint8_t& chip_id);
 
