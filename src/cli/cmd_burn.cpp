@@ -38,7 +38,9 @@ class BurnCommand final : public Command {
   }
 
   Outcome prepare(RunContext& ctx) override { return loadImage(ctx, image_); }
-  std::vector<FileUse> files() const override { return {{"IMAGE", image_, false}, {"--backup", backup_, true}}; }
+  std::vector<FileUse> files() const override {
+    return {{"IMAGE", image_, false}, {"--backup", backup_, true}};
+  }
 
   Outcome run(RunContext& ctx) override {
     auto& session = *ctx.session;

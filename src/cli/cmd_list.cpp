@@ -64,7 +64,8 @@ class ListCommand final : public Command {
     for (const auto& d : probe.devices) {
       std::snprintf(line, sizeof line, "%-5zu %-24s %-7s %-5s %s", d.index,
                     visibleText(d.entry.path.value_or(d.entry.id)).c_str(), d.answers ? "yes" : "no",
-                    chipText(d.chip_id).c_str(), visibleText(d.entry.display_name.value_or("(no name)")).c_str());
+                    chipText(d.chip_id).c_str(),
+                    visibleText(d.entry.display_name.value_or("(no name)")).c_str());
       report.say(line);
       if (d.open_error != 0) report.say("      " + ctx.context->describeOpenError(d.open_error, d.entry.id));
       if (!d.unit_problem.empty()) report.say("      " + d.unit_problem);

@@ -43,8 +43,8 @@ class ChosenDeviceList final : public device::DeviceList {
 std::string errnoText(int error) { return std::generic_category().message(error < 0 ? -error : error); }
 
 std::string deviceLabel(const frontend::ProbedDevice& d) {
-  return visibleText(d.entry.path.value_or(d.entry.id)) + " (" + visibleText(d.entry.display_name.value_or("no name")) +
-         ")";
+  return visibleText(d.entry.path.value_or(d.entry.id)) + " (" +
+         visibleText(d.entry.display_name.value_or("no name")) + ")";
 }
 
 // "no camera found: searched ..." with what each listed device did.
@@ -132,7 +132,8 @@ int runOnCamera(Command& command, RunContext& ctx, const frontend::DeviceSpec& s
     const auto choice = frontend::chooseCamera(*probe);
     if (choice.kind == frontend::CameraChoice::Kind::Several) {
       std::string answering;
-      for (const auto& line : splitLines(frontend::describeAnswering(*probe))) answering += visibleText(line) + "\n";
+      for (const auto& line : splitLines(frontend::describeAnswering(*probe)))
+        answering += visibleText(line) + "\n";
       report.fail("several cameras answer; say which one with --device (a path or an index):\n" + answering);
       return finish(Outcome::BadUsage);
     }
