@@ -38,6 +38,9 @@ class BurnCommand final : public Command {
   }
 
   Outcome prepare(RunContext& ctx) override { return loadImage(ctx, image_); }
+  std::vector<FileUse> files() const override {
+    return {{"IMAGE", image_, false}, {"--backup", backup_, true}};
+  }
 
   Outcome run(RunContext& ctx) override {
     auto& session = *ctx.session;
@@ -62,7 +65,7 @@ class BurnCommand final : public Command {
     options.verify_full = verify_ == "full";
     workflows::BurnReport burn;
     const auto before = ctx.ui->messages().size();
-    const bool burned = session.BurnRom(options, &burn) == 1;
+    bool burned = session.BurnRom(options, &burn) == 1;
     details["blocks_written"] = burn.blocks_written;
     details["blocks_skipped"] = burn.blocks_skipped;
     details["first_difference"] =

@@ -24,7 +24,7 @@ class EraseCommand final : public Command {
 
   Outcome run(RunContext& ctx) override {
     const auto before = ctx.ui->messages().size();
-    const bool erased = ctx.session->EraseFlash() == 1;
+    bool erased = ctx.session->EraseFlash() == 1;
     finishWorkflow(ctx, erased, workflows::kStrEraseSucceeded, workflows::kStrEraseFailed, before,
                    "the erase failed");
     return erased ? Outcome::Success : Outcome::OperationFailed;

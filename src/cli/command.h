@@ -29,6 +29,7 @@ namespace emberline::cli {
 
 class Report;
 class RecordingUiPort;
+class TraceWriter;
 
 // Options every command accepts (before or after the command name).
 struct GlobalOptions {
@@ -37,6 +38,14 @@ struct GlobalOptions {
   std::string trace;   // --trace FILE
   std::string lang;    // --lang en|zh_CN; empty: from the locale
   std::string rom_tag_table;  // --rom-tag-table FILE; empty: the built-in table
+};
+
+// A file a command reads or writes, for the check that no output overwrites
+// an input or another output. `what` names it for the user ("--backup").
+struct FileUse {
+  std::string what;
+  std::string path;
+  bool output = false;
 };
 
 enum class DeviceNeed {
@@ -52,9 +61,12 @@ struct RunContext {
   // DeviceNeed::List and ::Camera:
   frontend::DeviceContext* context = nullptr;
   device::DeviceList* devices = nullptr;  // the (traced) list the command uses
+  TraceWriter* trace = nullptr;           // --trace
   // DeviceNeed::Camera:
   workflows::CameraSession* session = nullptr;
   RecordingUiPort* ui = nullptr;
+  // Set once a simulated camera's state was written back (see saveCamera).
+  bool camera_saved = false;
 };
 
 class Command {
@@ -72,6 +84,8 @@ class Command {
     return Outcome::Success;
   }
   virtual Outcome run(RunContext& context) = 0;
+  // The files named on the command line, inputs and outputs.
+  virtual std::vector<FileUse> files() const { return {}; }
 };
 
 // Every command, in the order --help lists them.
