@@ -5,6 +5,7 @@
 // selection, tracing, discovery, saving a simulated camera, the exit status).
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,7 +33,8 @@ class RecordingUiPort;
 
 // Options every command accepts (before or after the command name).
 struct GlobalOptions {
-  std::string device;  // --device: a /dev path, an index of `list`, sim:PATH
+  std::string device;  // --device: a /dev path, an index of `list`, sim:PATH (the first one given)
+  std::vector<std::string> devices;  // every --device given, in order
   bool json = false;   // --json
   std::string trace;   // --trace FILE
   std::string lang;    // --lang en|zh_CN; empty: from the locale
@@ -56,6 +58,17 @@ struct RunContext {
   RecordingUiPort* ui = nullptr;
 };
 
+// A command run as a station: one job per camera, in parallel, each attempt
+// recorded.
+struct StationRequest {
+  bool erase = false;  // erase, else burn
+  std::string image;
+  bool verify_full = false;
+  std::string record;  // --record FILE
+  bool all = false;    // --all: every camera of the family
+  std::string backup;  // refused: a backup takes one camera
+};
+
 class Command {
  public:
   virtual ~Command() = default;
@@ -71,6 +84,11 @@ class Command {
     return Outcome::Success;
   }
   virtual Outcome run(RunContext& context) = 0;
+  // Set when the options ask for several cameras or a record.
+  virtual std::optional<StationRequest> stationRequest(const GlobalOptions& options) const {
+    (void)options;
+    return std::nullopt;
+  }
 };
 
 // Every command, in the order --help lists them.
@@ -83,5 +101,6 @@ std::unique_ptr<Command> makeExportCommand();
 std::unique_ptr<Command> makeVersionCommand();
 std::unique_ptr<Command> makeSimCommand();
 std::unique_ptr<Command> makeUdevRuleCommand();
+std::unique_ptr<Command> makeWatchCommand();
 
 }  // namespace emberline::cli

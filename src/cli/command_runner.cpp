@@ -6,6 +6,7 @@
 
 #include "cli/recording_ui.h"
 #include "cli/report.h"
+#include "cli/station_run.h"
 #include "cli/terminal_ui.h"
 #include "cli/trace_writer.h"
 #include "core/device/device_filter.h"
@@ -14,6 +15,7 @@
 #include "core/workflows/camera_session.h"
 #include "frontend/camera_probe.h"
 #include "frontend/device_selection.h"
+#include "platform/camera_lock.h"
 
 namespace emberline::cli {
 
@@ -79,10 +81,28 @@ Outcome persist(frontend::DeviceContext& context, Report& report, Outcome outcom
   return outcome == Outcome::Success ? Outcome::OperationFailed : outcome;
 }
 
+// Takes the camera for the whole command; false (and the reason in the
+// report) when another process drives it. A lock that cannot even be tried
+// leaves the camera's own open to say what is wrong.
+bool claimCamera(const std::string& path, bool simulated, Report& report,
+                 std::unique_ptr<platform::CameraLock>& held) {
+  if (path.empty()) return true;
+  auto attempt = platform::lockCamera(path, simulated);
+  if (attempt.state == platform::LockAttempt::State::Busy) {
+    report.fail(platform::busyText(attempt.holder));
+    return false;
+  }
+  held = std::move(attempt.lock);
+  return true;
+}
+
 // Runs a camera command and ends the report (which must carry what the
 // session's port recorded, so it ends here); returns the exit status.
 int runOnCamera(Command& command, RunContext& ctx, const frontend::DeviceSpec& selection) {
   Report& report = ctx.report;
+  std::unique_ptr<platform::CameraLock> lock;  // held until the command has ended
+  if (!claimCamera(ctx.context->cameraPath(), ctx.context->simulated(), report, lock))
+    return report.finish(Outcome::CameraUnavailable);
   TerminalUi terminal(report.human(), report.errors(), isInteractive(report.human()), ctx.language);
   RecordingUiPort ui(terminal, ctx.language);
   std::unique_ptr<device::SingleDeviceList> only;  // outlives the session that may use it
@@ -112,6 +132,7 @@ int runOnCamera(Command& command, RunContext& ctx, const frontend::DeviceSpec& s
       return finish(Outcome::BadUsage);
     }
     if (choice.kind == frontend::CameraChoice::Kind::One) {
+      if (!claimCamera(choice.id, false, report, lock)) return finish(Outcome::CameraUnavailable);
       only = std::make_unique<device::SingleDeviceList>(*ctx.devices, choice.id);
       chosen.choose(*only);
     }
@@ -152,6 +173,12 @@ int runCommand(Command& command, const GlobalOptions& options, std::FILE* out, s
 
   RunContext ctx{options, language, report};
   if (command.need() == DeviceNeed::None) return report.finish(command.run(ctx));
+  if (auto request = command.stationRequest(options)) return runStation(*request, options, language, report);
+  if (options.devices.size() > 1) {
+    report.fail("--device is given " + std::to_string(options.devices.size()) +
+                " times; only burn and erase drive several cameras at once");
+    return report.finish(Outcome::BadUsage);
+  }
 
   std::string error;
   const auto selection = frontend::parseDeviceSpec(options.device, &error);

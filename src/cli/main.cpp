@@ -29,6 +29,7 @@ int main(int argc, char** argv) {
   commands.push_back(makeEraseCommand());
   commands.push_back(makeExportCommand());
   commands.push_back(makeVersionCommand());
+  commands.push_back(makeWatchCommand());
   commands.push_back(makeSimCommand());
   commands.push_back(makeUdevRuleCommand());
 
@@ -69,6 +70,7 @@ int main(int argc, char** argv) {
     return report.finish(Outcome::BadUsage);
   }
 
+  if (!options.devices.empty()) options.device = options.devices.front();
   for (std::size_t i = 0; i < commands.size(); ++i) {
     if (subcommands[i]->parsed()) return runCommand(*commands[i], options, stdout, stderr);
   }
