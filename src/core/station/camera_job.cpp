@@ -51,9 +51,14 @@ class Attempt {
     std::unique_ptr<CameraLink> link = target_.open ? target_.open(failure) : nullptr;
     if (!link) return end(failure.result, failure.text);
 
-    // Requests are counted on the way to the camera, whoever sends them.
+    // Requests are counted on the way to the camera, whoever sends them; the
+    // search for the extension unit is the platform's, not a request.
     device::TracingDeviceList counted(
-        link->devices(), [this](const device::TraceEvent&) { ++record_.requests; }, *clock_);
+        link->devices(),
+        [this](const device::TraceEvent& event) {
+          if (event.flags != device::kFlagsSetSupport) ++record_.requests;
+        },
+        *clock_);
     workflows::CameraSession session(counted, ui_, *clock_);
     session.setDiscoveryOutput([](std::string_view) {});
     operate(session);
