@@ -49,6 +49,8 @@ bench: deps
 	@cmake --preset release >/dev/null
 	@cmake --build --preset release -j $(JOBS) --target emberline_bench
 	@build/release/bench/emberline_bench
+	@cmake --build --preset release -j $(JOBS) --target emberline_station_bench
+	@build/release/bench/emberline_station_bench
 
 clean:
 	rm -rf build

@@ -30,7 +30,7 @@ void StationOutput::put(const std::string& text) {
 
 std::string StationOutput::rowText(const Row& row) const {
   char line[512];
-  std::snprintf(line, sizeof line, "%-28s %-5s %-16s %3d%%  %s", row.device.c_str(),
+  std::snprintf(line, sizeof line, "%-28s %-5s %-20s %3d%%  %s", row.device.c_str(),
                 row.chip.empty() ? "-" : row.chip.c_str(), row.stage.c_str(), row.percent, row.result.c_str());
   return line;
 }
@@ -59,6 +59,9 @@ void StationOutput::note(const std::string& text) {
 
 void StationOutput::onEvent(const station::JobEvent& event) {
   using Kind = station::JobEvent::Kind;
+  // Writing back a simulated camera's state is no stage an operator follows:
+  // the row keeps the stage the attempt ended in.
+  if (event.kind == Kind::Stage && event.stage == "save") return;
   std::lock_guard lock(mutex_);
   if (!live_) {
     switch (event.kind) {
