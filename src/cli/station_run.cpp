@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <fstream>
 #include <set>
+#include <thread>
 
 #include "cli/terminal_ui.h"
 #include "core/station/station.h"
@@ -10,6 +11,7 @@
 #include "frontend/attempt_json.h"
 #include "frontend/record_log.h"
 #include "frontend/station_targets.h"
+#include "platform/interrupt.h"
 #include "cli/station_output.h"
 
 namespace emberline::cli {
@@ -57,9 +59,15 @@ bool collectDevices(const StationRequest& request, const GlobalOptions& options,
     return false;
   }
   std::string error;
-  devices = request.all ? frontend::answeringCameras(&error) : options.devices;
+  const bool search = request.all || options.devices.empty();
+  devices = search ? frontend::answeringCameras(&error) : options.devices;
   if (!error.empty()) {
     report.fail(error);
+    return false;
+  }
+  // Without --device, as for one camera: the one that answers, never a guess among several.
+  if (!request.all && options.devices.empty() && devices.size() > 1) {
+    report.fail("several cameras answer; say which with --device, or burn them all with --all");
     return false;
   }
   std::set<std::string> seen;
@@ -92,8 +100,8 @@ int runStation(const StationRequest& request, const GlobalOptions& options, work
   std::vector<std::string> devices;
   if (!collectDevices(request, options, report, devices)) return report.finish(Outcome::BadUsage);
   if (devices.empty()) {
-    report.fail(request.all ? "no camera found: no camera of the family answers" : "no camera given");
-    return report.finish(request.all ? Outcome::NoCamera : Outcome::BadUsage);
+    report.fail("no camera found: no camera of the family answers");
+    return report.finish(Outcome::NoCamera);
   }
   std::vector<station::JobTarget> targets;
   for (const auto& device : devices) {
@@ -129,6 +137,15 @@ int runStation(const StationRequest& request, const GlobalOptions& options, work
   {
     station::Station station(settings, output);
     for (auto& target : targets) station.start(std::move(target));
+    // Ctrl-C: cameras not yet written are left alone; burns in flight end.
+    platform::catchInterrupt();
+    while (station.tally().running > 0) {
+      if (platform::interruptRequested() && !station.stopping()) {
+        output.note("stopping: waiting for the burns in flight");
+        station.requestStop();
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
     station.wait();
     results = station.results();
     tally = station.tally();
