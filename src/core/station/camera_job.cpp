@@ -16,8 +16,8 @@ namespace {
 class Attempt {
  public:
   Attempt(const JobSettings& settings, const JobTarget& target, const std::atomic<bool>& stop,
-          const std::function<void(JobEvent&)>& emit)
-      : settings_(settings), target_(target), stop_(stop), emit_(emit), clock_(settings.make_clock()),
+          const std::function<void(JobEvent&)>& on_event)
+      : settings_(settings), target_(target), stop_(stop), emit_(on_event), clock_(settings.make_clock()),
         ui_(*clock_, [this](JobEvent& event) { emit_(event); }) {
     record_.operation = settings.operation;
     record_.device = target.device;
@@ -127,8 +127,8 @@ class Attempt {
 }  // namespace
 
 AttemptRecord runCameraJob(const JobSettings& settings, const JobTarget& target,
-                           const std::atomic<bool>& stop, const std::function<void(JobEvent&)>& emit) {
-  return Attempt(settings, target, stop, emit).run();
+                           const std::atomic<bool>& stop, const std::function<void(JobEvent&)>& on_event) {
+  return Attempt(settings, target, stop, on_event).run();
 }
 
 }  // namespace emberline::station

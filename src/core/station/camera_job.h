@@ -59,9 +59,9 @@ struct JobSettings {
   };
 };
 
-// Runs one attempt; `emit` gets every event (job and device already filled
+// Runs one attempt; `on_event` gets every event (job and device already filled
 // in by the caller's wrapper). `stop` is looked at before anything is written.
 AttemptRecord runCameraJob(const JobSettings& settings, const JobTarget& target,
-                           const std::atomic<bool>& stop, const std::function<void(JobEvent&)>& emit);
+                           const std::atomic<bool>& stop, const std::function<void(JobEvent&)>& on_event);
 
 }  // namespace emberline::station

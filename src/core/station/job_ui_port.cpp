@@ -21,7 +21,7 @@ constexpr StageControl kStageControls[] = {
 
 }  // namespace
 
-JobUiPort::JobUiPort(device::Clock& clock, Emit emit) : clock_(clock), emit_(std::move(emit)) {}
+JobUiPort::JobUiPort(device::Clock& clock, Emit on_event) : clock_(clock), emit_(std::move(on_event)) {}
 
 void JobUiPort::beginStage(const std::string& name, const std::string& label) {
   finishStages();

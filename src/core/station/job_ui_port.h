@@ -18,7 +18,7 @@ namespace emberline::station {
 class JobUiPort final : public workflows::UiPort {
  public:
   using Emit = std::function<void(JobEvent&)>;
-  JobUiPort(device::Clock& clock, Emit emit);
+  JobUiPort(device::Clock& clock, Emit on_event);
 
   // Closes the running stage (if any) and opens `name`, shown as `label`.
   void beginStage(const std::string& name, const std::string& label);

@@ -51,7 +51,7 @@ void Station::wait() {
   }
 }
 
-void Station::emit(const Job& job, JobEvent& event) {
+void Station::deliver(const Job& job, JobEvent& event) {
   event.job = job.index;
   event.device = job.target.device;
   std::lock_guard lock(observer_mutex_);
@@ -59,7 +59,7 @@ void Station::emit(const Job& job, JobEvent& event) {
 }
 
 void Station::runJob(Job& job) {
-  const std::function<void(JobEvent&)> emit_event = [this, &job](JobEvent& event) { emit(job, event); };
+  const std::function<void(JobEvent&)> emit_event = [this, &job](JobEvent& event) { deliver(job, event); };
   AttemptRecord record = runCameraJob(settings_, job.target, stop_, emit_event);
   if (settings_.keep_record) {
     std::string error = settings_.keep_record(record);
@@ -79,7 +79,7 @@ void Station::runJob(Job& job) {
   finished.chip_id = record.chip_id;
   finished.text = record.error;
   finished.record = &record;
-  emit(job, finished);
+  deliver(job, finished);
 }
 
 StationTally Station::tally() const {

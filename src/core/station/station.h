@@ -58,7 +58,7 @@ class Station {
  private:
   struct Job;
   void runJob(Job& job);
-  void emit(const Job& job, JobEvent& event);
+  void deliver(const Job& job, JobEvent& event);
 
   const JobSettings settings_;
   StationObserver& observer_;
