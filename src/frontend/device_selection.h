@@ -57,7 +57,7 @@ class DeviceContext {
   // The one camera this context is narrowed to (its device node, or a
   // simulated camera's state file), for the camera lock; empty when every
   // camera is a candidate.
-  virtual std::string cameraPath() const = 0;
+  virtual std::string cameraPath() const { return {}; }
   bool simulated() const { return is_simulated_; }
 
  protected:

@@ -43,11 +43,19 @@ class EventLog final : public StationObserver {
     std::lock_guard lock(mutex_);
     if (in_call_.exchange(true)) overlapped_ = true;
     kinds_[event.device].push_back(event.kind);
-    if (event.kind == JobEvent::Kind::Progress) percents_[event.device].insert(event.percent);
+    if (event.kind == JobEvent::Kind::Stage) last_percent_[event.device] = -1;
+    if (event.kind == JobEvent::Kind::Progress) {
+      percents_[event.device].insert(event.percent);
+      // Within a stage the bar only moves forward, over both halves of the flash too.
+      if (event.percent < last_percent_[event.device]) backwards_ = true;
+      last_percent_[event.device] = event.percent;
+    }
     in_call_ = false;
   }
   std::map<std::string, std::vector<JobEvent::Kind>> kinds_;
   std::map<std::string, std::set<int>> percents_;
+  std::map<std::string, int> last_percent_;
+  bool backwards_ = false;
   std::atomic<bool> in_call_{false};
   bool overlapped_ = false;
   std::mutex mutex_;
@@ -121,6 +129,7 @@ TEST_F(StationTest, FailingCamerasDoNotDisturbTheOthers) {
   ASSERT_EQ(records.size(), 5u);
   EXPECT_EQ(kept.size(), 5u);
   EXPECT_FALSE(events.overlapped_);
+  EXPECT_FALSE(events.backwards_);
 
   for (const char* name : {"good-1", "good-2", "good-3"}) {
     SCOPED_TRACE(name);

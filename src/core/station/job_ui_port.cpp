@@ -19,6 +19,8 @@ constexpr StageControl kStageControls[] = {
     {workflows::kCtlStageVerify, "verify", "Verify"},
 };
 
+constexpr int kFewestSteps = 100;
+
 }  // namespace
 
 JobUiPort::JobUiPort(device::Clock& clock, Emit on_event) : clock_(clock), emit_(std::move(on_event)) {}
@@ -58,7 +60,10 @@ void JobUiPort::setProgressRange(int bar_id, int minimum, int maximum) {
 }
 
 void JobUiPort::setProgressPos(int bar_id, int position) {
-  if (bar_id != workflows::kCtlProgressData || maximum_ <= minimum_) return;
+  // A bar of a few steps marks a preparation (lifting write protection at the
+  // start of the erase check), not the stage's own work: showing it would
+  // make the stage jump to 100 % and back.
+  if (bar_id != workflows::kCtlProgressData || maximum_ - minimum_ < kFewestSteps) return;
   const long span = static_cast<long>(maximum_) - minimum_;
   const long done = std::clamp(static_cast<long>(position) - minimum_, 0L, span);
   int percent = static_cast<int>(done * 100 / span);
