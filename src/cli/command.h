@@ -5,6 +5,7 @@
 // selection, tracing, discovery, saving a simulated camera, the exit status).
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@ class App;
 
 namespace emberline::device {
 class DeviceList;
+class StopSource;
 }
 namespace emberline::workflows {
 class CameraSession;
@@ -33,7 +35,8 @@ class TraceWriter;
 
 // Options every command accepts (before or after the command name).
 struct GlobalOptions {
-  std::string device;  // --device: a /dev path, an index of `list`, sim:PATH
+  std::string device;  // --device: a /dev path, an index of `list`, sim:PATH (the first one given)
+  std::vector<std::string> devices;  // every --device given, in order
   bool json = false;   // --json
   std::string trace;   // --trace FILE
   std::string lang;    // --lang en|zh_CN; empty: from the locale
@@ -62,11 +65,24 @@ struct RunContext {
   frontend::DeviceContext* context = nullptr;
   device::DeviceList* devices = nullptr;  // the (traced) list the command uses
   TraceWriter* trace = nullptr;           // --trace
+  // Set by signals; a command that runs until stopped (watch) looks at it.
+  const device::StopSource* stop = nullptr;
   // DeviceNeed::Camera:
   workflows::CameraSession* session = nullptr;
   RecordingUiPort* ui = nullptr;
   // Set once a simulated camera's state was written back (see saveCamera).
   bool camera_saved = false;
+};
+
+// A command run as a station: one job per camera, in parallel, each attempt
+// recorded.
+struct StationRequest {
+  bool erase = false;  // erase, else burn
+  std::string image;
+  bool verify_full = false;
+  std::string record;  // --record FILE
+  bool all = false;    // --all: every camera of the family
+  std::string backup;  // refused: a backup takes one camera
 };
 
 class Command {
@@ -86,6 +102,11 @@ class Command {
   virtual Outcome run(RunContext& context) = 0;
   // The files named on the command line, inputs and outputs.
   virtual std::vector<FileUse> files() const { return {}; }
+  // Set when the options ask for several cameras or a record.
+  virtual std::optional<StationRequest> stationRequest(const GlobalOptions& options) const {
+    (void)options;
+    return std::nullopt;
+  }
 };
 
 // Every command, in the order --help lists them.
@@ -98,5 +119,6 @@ std::unique_ptr<Command> makeExportCommand();
 std::unique_ptr<Command> makeVersionCommand();
 std::unique_ptr<Command> makeSimCommand();
 std::unique_ptr<Command> makeUdevRuleCommand();
+std::unique_ptr<Command> makeWatchCommand();
 
 }  // namespace emberline::cli

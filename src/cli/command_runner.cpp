@@ -7,6 +7,7 @@
 #include "cli/recording_ui.h"
 #include "cli/report.h"
 #include "cli/rom_tag_table_option.h"
+#include "cli/station_run.h"
 #include "cli/terminal_ui.h"
 #include "cli/text_format.h"
 #include "cli/trace_writer.h"
@@ -19,6 +20,7 @@
 #include "frontend/device_selection.h"
 #include "frontend/output_files.h"
 #include "platform/file_replacement.h"
+#include "platform/camera_lock.h"
 
 namespace emberline::cli {
 
@@ -100,11 +102,29 @@ Outcome stopAware(const RunContext& ctx, const device::StopSource* stop, Outcome
   return Outcome::Interrupted;
 }
 
+// Takes the camera for the whole command; false (and the reason in the
+// report) when another process drives it. A lock that cannot even be tried
+// leaves the camera's own open to say what is wrong.
+bool claimCamera(const std::string& path, bool simulated, Report& report,
+                 std::unique_ptr<platform::CameraLock>& held) {
+  if (path.empty()) return true;
+  auto attempt = platform::lockCamera(path, simulated);
+  if (attempt.state == platform::LockAttempt::State::Busy) {
+    report.fail(platform::busyText(attempt.holder));
+    return false;
+  }
+  held = std::move(attempt.lock);
+  return true;
+}
+
 // Runs a camera command and ends the report (which must carry what the
 // session's port recorded, so it ends here); returns the exit status.
 int runOnCamera(Command& command, RunContext& ctx, const frontend::DeviceSpec& selection,
                 const device::StopSource* stop) {
   Report& report = ctx.report;
+  std::unique_ptr<platform::CameraLock> lock;  // held until the command has ended
+  if (!claimCamera(ctx.context->cameraPath(), ctx.context->simulated(), report, lock))
+    return report.finish(Outcome::CameraUnavailable);
   TerminalUi terminal(report.human(), report.errors(), isInteractive(report.human()), ctx.language);
   RecordingUiPort ui(terminal, ctx.language);
   std::unique_ptr<device::SingleDeviceList> only;  // outlives the session that may use it
@@ -140,6 +160,7 @@ int runOnCamera(Command& command, RunContext& ctx, const frontend::DeviceSpec& s
       return finish(Outcome::BadUsage);
     }
     if (choice.kind == frontend::CameraChoice::Kind::One) {
+      if (!claimCamera(choice.id, false, report, lock)) return finish(Outcome::CameraUnavailable);
       only = std::make_unique<device::SingleDeviceList>(*ctx.devices, choice.id);
       chosen.choose(*only);
     }
@@ -198,23 +219,38 @@ int runCommand(Command& command, const GlobalOptions& options, std::FILE* out, s
     language = *parsed;
   }
 
+  // Before anything is opened, let alone truncated: no output may be an
+  // input or another output, whichever path the command takes.
+  std::vector<FileUse> files = command.files();
+  std::vector<std::string> named = options.devices;
+  if (named.empty() && !options.device.empty()) named.push_back(options.device);
+  for (const std::string& device : named) {
+    std::string ignored;
+    const auto spec = frontend::parseDeviceSpec(device, &ignored);
+    if (spec && spec->kind == frontend::DeviceSpec::Kind::Sim)
+      files.push_back({"the simulated camera", spec->sim_state.string(), true});
+  }
+  if (!options.trace.empty()) files.push_back({"--trace", options.trace, true});
+  if (const auto conflict = sameFileConflict(files); !conflict.empty()) {
+    report.fail(conflict);
+    return report.finish(Outcome::BadUsage);
+  }
+
   RunContext ctx{options, language, report};
+  ctx.stop = stop;
   if (command.need() == DeviceNeed::None) return report.finish(command.run(ctx));
+  if (auto request = command.stationRequest(options))
+    return runStation(*request, options, language, report, stop);
+  if (options.devices.size() > 1) {
+    report.fail("--device is given " + std::to_string(options.devices.size()) +
+                " times; only burn and erase drive several cameras at once");
+    return report.finish(Outcome::BadUsage);
+  }
 
   std::string error;
   const auto selection = frontend::parseDeviceSpec(options.device, &error);
   if (!selection) {
     report.fail(error);
-    return report.finish(Outcome::BadUsage);
-  }
-
-  // Before anything is opened, let alone truncated.
-  std::vector<FileUse> files = command.files();
-  if (selection->kind == frontend::DeviceSpec::Kind::Sim)
-    files.push_back({"the simulated camera", selection->sim_state.string(), true});
-  if (!options.trace.empty()) files.push_back({"--trace", options.trace, true});
-  if (const auto conflict = sameFileConflict(files); !conflict.empty()) {
-    report.fail(conflict);
     return report.finish(Outcome::BadUsage);
   }
 

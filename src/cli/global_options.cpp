@@ -5,11 +5,16 @@
 namespace emberline::cli {
 
 void declareGlobalOptions(CLI::App& app, GlobalOptions& options) {
-  app.add_option("-d,--device", options.device,
+  app.add_option("-d,--device", options.devices,
                  "The camera: a device path (/dev/video2), an index from 'emberline list', or "
                  "sim:PATH for a simulated camera (sim:PATH?latency-us=125 adds that much time to "
                  "every request). Without it, the one camera that answers; several answering is an "
-                 "error.")
+                 "error. burn and erase take it several times, one job per camera.")
+      ->expected(1)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+      ->each([&options](const std::string& device) {
+        if (options.device.empty()) options.device = device;  // the one camera of most commands
+      })
       ->option_text("DEV");
   app.add_flag("--json", options.json,
                "Print one JSON object with the result and its details on stdout; human text goes "

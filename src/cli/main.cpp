@@ -59,6 +59,7 @@ int main(int argc, char** argv) {
   commands.push_back(makeEraseCommand());
   commands.push_back(makeExportCommand());
   commands.push_back(makeVersionCommand());
+  commands.push_back(makeWatchCommand());
   commands.push_back(makeSimCommand());
   commands.push_back(makeUdevRuleCommand());
 

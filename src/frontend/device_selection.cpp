@@ -108,6 +108,8 @@ class PlatformContext final : public DeviceContext {
     return platform::linux_uvc::describeError(error, id);
   }
 
+  std::string cameraPath() const override { return only_id_; }
+
   // Narrows the context to the listed device whose id is `id`.
   void restrictTo(const std::string& id) {
     only_id_ = id;
@@ -128,6 +130,7 @@ class SimContext final : public DeviceContext {
   SimContext(std::filesystem::path state, std::shared_ptr<sim::SimCamera> camera,
              std::chrono::microseconds latency)
       : state_(std::move(state)), camera_(std::move(camera)) {
+    is_simulated_ = true;
     list_.add(camera_, "sim:" + state_.string());
     if (latency.count() > 0) delayed_ = std::make_unique<DelayedDeviceList>(list_, latency);
   }
@@ -146,6 +149,7 @@ class SimContext final : public DeviceContext {
   }
 
   std::string searched() const override { return "the simulated camera in " + state_.string(); }
+  std::string cameraPath() const override { return state_.string(); }
 
   std::string describeOpenError(int error, const std::string&) const override {
     return "the simulated camera in " + state_.string() + " cannot be opened: " + errnoText(error);
