@@ -97,6 +97,8 @@ class PlatformContext final : public DeviceContext {
     return platform_->describeOpenError(error, id);
   }
 
+  std::string cameraPath() const override { return only_id_; }
+
   // Narrows the context to the listed device whose id is `id`.
   void restrictTo(const std::string& id) {
     only_id_ = id;
@@ -117,6 +119,7 @@ class SimContext final : public DeviceContext {
   SimContext(std::filesystem::path state, std::shared_ptr<sim::SimCamera> camera,
              std::chrono::microseconds latency)
       : state_(std::move(state)), camera_(std::move(camera)) {
+    is_simulated_ = true;
     list_.add(camera_, "sim:" + state_.string());
     if (latency.count() > 0)
       delayed_ = std::make_unique<DelayedDeviceList>(list_, latency, platform::systemClock());
@@ -126,7 +129,9 @@ class SimContext final : public DeviceContext {
     return delayed_ ? *delayed_ : static_cast<device::DeviceList&>(list_);
   }
 
+  // A command that changed nothing the state file keeps leaves the file as it is.
   int persist(std::string* error) override {
+    if (!camera_->changedSinceLoad()) return 0;
     const int rc = camera_->save(state_);
     if (rc != 0)
       setError(error, "cannot save the simulated camera to " + state_.string() + ": " + errnoText(rc));
@@ -134,6 +139,7 @@ class SimContext final : public DeviceContext {
   }
 
   std::string searched() const override { return "the simulated camera in " + state_.string(); }
+  std::string cameraPath() const override { return state_.string(); }
 
   std::string describeOpenError(int error, const std::string&) const override {
     return "the simulated camera in " + state_.string() + " cannot be opened: " + errnoText(error);

@@ -54,6 +54,14 @@ class DeviceContext {
   // A sentence saying why the device `id` could not be opened (`error` is a
   // negative errno from DeviceList::open), with a hint where one helps.
   virtual std::string describeOpenError(int error, const std::string& id) const = 0;
+  // The one camera this context is narrowed to (its device node, or a
+  // simulated camera's state file), for the camera lock; empty when every
+  // camera is a candidate.
+  virtual std::string cameraPath() const { return {}; }
+  bool simulated() const { return is_simulated_; }
+
+ protected:
+  bool is_simulated_ = false;
 };
 
 // nullptr and a message naming the device and what to do when it cannot be

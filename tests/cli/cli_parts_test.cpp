@@ -9,6 +9,7 @@
 
 #include "cli/number_parsing.h"
 #include "cli/terminal_ui.h"
+#include "cli/text_format.h"
 #include "cli/trace_writer.h"
 #include "core/device/tracing.h"
 #include "frontend/camera_probe.h"
@@ -219,6 +220,22 @@ TEST(TraceWriterTest, OneLinePerRequest) {
   EXPECT_NE(cli::TraceWriter::formatLine(event, start).find(
                 R"("request":"driver","property_set":"{F1CAFC1D-D7D6-400F-A7FD-96715E0BD958}")"),
             std::string::npos);
+}
+
+// A camera's text must not be able to drive the terminal it is printed on.
+TEST(VisibleTextTest, ControlsAndBrokenUtf8BecomeVisible) {
+  const struct {
+    std::string in, out;
+  } cases[] = {
+      {"QR5XA", "QR5XA"},
+      {"\x1b]0;owned\x07", "\\x1B]0;owned\\x07"},     // escape sequence setting the title
+      {"a\rb\x7f", "a\\x0Db\\x7F"},                   // carriage return, DEL
+      {"\xc2\x9b" "31m", "\\xC2\\x9B31m"},            // C1 CSI, UTF-8 encoded
+      {"\xff\xe4\xb8", "\\xFF\\xE4\\xB8"},         // not UTF-8, a cut sequence
+      {"\xc0\xaf", "\\xC0\\xAF"},                     // overlong '/'
+      {"\xe7\x83\xa7\xe5\xbd\x95", "\xe7\x83\xa7\xe5\xbd\x95"},  // Chinese passes as it is
+  };
+  for (const auto& c : cases) EXPECT_EQ(cli::visibleText(c.in), c.out) << c.in;
 }
 
 TEST(OptionValuesTest, NumbersAndFlashIds) {

@@ -51,6 +51,12 @@ class DialogView {
 
   // A workflow's worker has ended (UI thread).
   virtual void workflowEnded() {}
+
+  // While a workflow runs, `tick` is to be called on the UI thread at screen
+  // rate (about 60 times a second): it shows the worker's latest progress
+  // positions. An empty function stops the ticks. Without ticks, positions
+  // show whenever the worker next waits for the UI thread.
+  virtual void setScreenTick(std::function<void()> tick) { (void)tick; }
 };
 
 }  // namespace emberline::app

@@ -10,10 +10,14 @@
 // Threads: handlers run on the UI thread. A workflow runs on a worker from
 // the WorkerLauncher; everything it does to the dialog passes through
 // DialogView::runOnUiThread, so the control state below is only ever touched
-// on the UI thread. One device operation runs at a time: while a workflow
-// runs, every start button is disabled and the start handlers and the
-// version query refuse.
+// on the UI thread. Progress positions are the exception: a worker leaves them
+// in a ProgressMailbox without waiting, and the UI thread shows them at
+// screen rate (DialogView::setScreenTick) and before every change that still
+// waits, so they keep their place among the others.
+// One device operation runs at a time: while a workflow runs, every start
+// button is disabled and the start handlers and the version query refuse.
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -22,10 +26,12 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/app/dialog_template.h"
 #include "core/app/dialog_view.h"
+#include "core/app/progress_mailbox.h"
 #include "core/app/worker_launcher.h"
 #include "core/workflows/strings.h"
 #include "core/workflows/ui_port.h"
@@ -120,6 +126,8 @@ class CEmberline_testDlg {
   workflows::CameraSession* session() { return session_.get(); }
   // The port the workflows report through (any thread).
   workflows::UiPort& port();
+  // How many times a worker has waited for the UI thread so far.
+  std::uint64_t blockingUiCalls() const { return blocking_ui_calls_.load(std::memory_order_relaxed); }
 
  private:
   class Port;
@@ -139,6 +147,10 @@ class CEmberline_testDlg {
                MessageIcon icon = MessageIcon::Warning);
   // A status text, with the waiting close noted below it.
   std::string statusText(int string_id) const;
+  // Runs `fn` on the UI thread after the progress positions posted before it.
+  void onUiThread(const std::function<void()>& fn);
+  void showPostedProgress();  // UI thread
+  bool isUiThread() const { return std::this_thread::get_id() == ui_thread_; }
 
   void showBurnPage();
   void hideStageRow();
@@ -153,6 +165,9 @@ class CEmberline_testDlg {
   DialogView& view_;
   WorkerLauncher& workers_;
   DialogOptions options_;
+  const std::thread::id ui_thread_ = std::this_thread::get_id();  // the thread that built the dialog
+  ProgressMailbox progress_{workflows::kCtlProgressStage};
+  std::atomic<std::uint64_t> blocking_ui_calls_{0};
   std::unique_ptr<Port> port_;
   std::unique_ptr<workflows::CameraSession> session_;
   std::map<int, ControlState> controls_;

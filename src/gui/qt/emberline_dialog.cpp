@@ -38,6 +38,9 @@ QString nameFilter(const app::FileFilter& f) {
              : label + QStringLiteral(" (") + pattern + QLatin1Char(')');
 }
 
+// About the screen's refresh rate: progress shows as smoothly as it can be seen.
+constexpr int kScreenTickMs = 16;
+
 }  // namespace
 
 EmberlineDialog::EmberlineDialog(device::DeviceList& devices, workflows::Language language,
@@ -50,6 +53,9 @@ EmberlineDialog::EmberlineDialog(device::DeviceList& devices, workflows::Languag
   setWindowTitle(qs(app::kMainDialogCaption));
   setAcceptDrops(true);
   createControls();
+  connect(&screen_tick_, &QTimer::timeout, this, [this] {
+    if (tick_) tick_();
+  });
 
   app::DialogOptions options;
   options.language = language;
@@ -237,6 +243,15 @@ void EmberlineDialog::endDialog(int result) {
   // From the event loop, once the current handler (or a worker's last call)
   // has returned.
   QMetaObject::invokeMethod(this, [this, result] { done(result); }, Qt::QueuedConnection);
+}
+
+void EmberlineDialog::setScreenTick(std::function<void()> tick) {
+  tick_ = std::move(tick);
+  if (!tick_) {
+    screen_tick_.stop();
+    return;
+  }
+  if (!screen_tick_.isActive()) screen_tick_.start(kScreenTickMs);
 }
 
 void EmberlineDialog::done(int result) {

@@ -10,6 +10,7 @@
 
 #include <QDialog>
 #include <QPointer>
+#include <QTimer>
 
 #include <functional>
 #include <map>
@@ -68,6 +69,7 @@ class EmberlineDialog final : public QDialog, public app::DialogView {
   std::optional<std::filesystem::path> chooseSourceFile(const app::SourceFileDialog& settings) override;
   void showAbout() override;
   void endDialog(int result) override;
+  void setScreenTick(std::function<void()> tick) override;
 
  public slots:
   void done(int result) override;
@@ -90,6 +92,8 @@ class EmberlineDialog final : public QDialog, public app::DialogView {
   QMenu* system_menu_ = nullptr;
   std::optional<int> init_end_result_;  // EndDialog during initialisation
   bool initialising_ = false;
+  QTimer screen_tick_;  // runs tick_ while a workflow runs
+  std::function<void()> tick_;
 };
 
 }  // namespace emberline::gui

@@ -15,6 +15,7 @@
 #include "gui/qt/device_messages.h"
 #include "gui/qt/emberline_dialog.h"
 #include "gui/qt/qt_translations.h"
+#include "gui/qt/station_main.h"
 
 namespace {
 
@@ -47,6 +48,16 @@ int main(int argc, char** argv) {
       QStringLiteral("L"));
   parser.addOption(device_option);
   parser.addOption(lang_option);
+  const QCommandLineOption station_option(
+      QStringLiteral("station"),
+      QStringLiteral("The station window: burn IMAGE into every camera plugged in (udev, or --device "
+                     "sim-dir:DIR for a folder of simulated cameras)."),
+      QStringLiteral("IMAGE"));
+  const QCommandLineOption record_option(
+      QStringLiteral("record"), QStringLiteral("With --station: append one JSON line per attempt to FILE."),
+      QStringLiteral("FILE"));
+  parser.addOption(station_option);
+  parser.addOption(record_option);
   parser.process(app);
 
   Language language = emberline::workflows::languageFromEnvironment();
@@ -58,6 +69,11 @@ int main(int argc, char** argv) {
 
   // Qt's own texts (message-box buttons, the file dialog) in the same language.
   const auto qt_texts = emberline::gui::installQtTranslations(language);
+
+  if (parser.isSet(station_option))
+    return emberline::gui::runStationWindow(parser.value(station_option).toStdString(),
+                                            parser.value(record_option).toStdString(),
+                                            parser.value(device_option).toStdString(), language);
 
   std::string error;
   const auto selection = emberline::frontend::parseDeviceSpec(parser.value(device_option).toStdString(), &error);
