@@ -1,12 +1,15 @@
 // Start-up of the Qt dialog: the boxes and result without a camera, the
 // window laid out from the template in both languages, the About box.
 
+#include <QFileDialog>
 #include <QLabel>
+#include <QTableWidget>
 #include <QMenu>
 #include <QTabWidget>
 #include <QToolButton>
 
 #include "gui/qt/control_widgets.h"
+#include "gui/qt/station_main.h"
 #include "gui_fixture.h"
 
 namespace emberline::gui {
@@ -66,6 +69,57 @@ TEST(GuiStartup, TheWindowMenusAboutItemOpensTheAboutBoxWithTheIcon) {
   EXPECT_EQ(rig.watcher.seen, QStringList{"emberline::gui::AboutDialog"});
   EXPECT_TRUE(icon_shown);
 }
+
+// The window menu's station item opens the station window, modal over the
+// dialog, on the folder of the dialog's simulated camera.
+class GuiStationItem : public ::testing::TestWithParam<std::pair<w::Language, QString>> {};
+
+TEST_P(GuiStationItem, AsksForTheImageThenOpensTheStationWindowOverTheDialog) {
+  const w::Language language = GetParam().first;
+  const auto line = std::filesystem::temp_directory_path() / ("gui-station-item-" + std::to_string(::getpid()));
+  std::filesystem::remove_all(line);
+  std::filesystem::create_directories(line);
+  for (const char* name : {"a.sim", "b.sim"}) ASSERT_EQ(sim::SimCamera().save(line / name), 0);
+  const auto image = writeImage("station-item.src");
+
+  GuiRig rig(language);
+  rig.dialog = std::make_unique<EmberlineDialog>(
+      rig.devices, language, std::function<std::string()>{},
+      [&](const std::filesystem::path& chosen, QWidget* parent) {
+        openStationFromDialog(chosen, {}, "sim:" + (line / "a.sim").string(), language, parent);
+      });
+  rig.open();
+  const auto actions = rig.dialog->systemMenu()->actions();
+  ASSERT_EQ(actions.size(), 2);
+  EXPECT_EQ(actions[0]->text(), GetParam().second);
+  EXPECT_TRUE(actions[1]->text().contains(QStringLiteral("Common USB Emberline")));
+
+  QStringList filters;
+  rig.watcher.on_file_dialog = [&](QFileDialog* files) {
+    filters = files->nameFilters();
+    files->selectFile(QString::fromStdString(image.string()));
+    static_cast<QDialog*>(files)->accept();
+  };
+  int rows = -1;
+  QString title;
+  rig.watcher.on_dialog = [&](QDialog* dialog) {
+    if (auto* station = qobject_cast<StationDialog*>(dialog)) {
+      rows = station->window()->table()->rowCount();
+      title = station->windowTitle();
+    }
+  };
+  actions[0]->trigger();
+  EXPECT_EQ(filters.value(0), "Source File(*.SRC)");
+  EXPECT_EQ(rig.watcher.seen, QStringList{"emberline::gui::StationDialog"});
+  EXPECT_EQ(rows, 2);
+  EXPECT_TRUE(title.endsWith(QStringLiteral("station-item.src"))) << title.toStdString();
+  std::filesystem::remove_all(line);
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, GuiStationItem,
+                         ::testing::Values(std::pair{w::Language::English, QStringLiteral("&Station Window...")},
+                                           std::pair{w::Language::SimplifiedChinese,
+                                                     QStringLiteral("烧录站窗口(&S)...")}));
 
 }  // namespace
 }  // namespace emberline::gui
