@@ -11,6 +11,7 @@
 #include "gui/qt/control_widgets.h"
 #include "gui/qt/station_main.h"
 #include "gui_fixture.h"
+#include "support/dialog_layout.h"
 
 namespace emberline::gui {
 namespace {
@@ -28,23 +29,48 @@ TEST(GuiStartup, WithoutCameraShowsBothMessagesInOrderAndEndsWithMinusOne) {
 
 class GuiLayout : public ::testing::TestWithParam<w::Language> {};
 
-TEST_P(GuiLayout, PlacesTheControlsFromTheirTemplateScaledToTheFont) {
+// Every widget against the template written out by hand: caption and place
+// (scaled to the dialog's font) in the dialog's language.
+TEST_P(GuiLayout, EveryControlShowsItsCaptionAtItsTemplatePlace) {
   const w::Language language = GetParam();
+  const bool zh = language == w::Language::SimplifiedChinese;
   GuiRig rig(language);
   rig.open();
   const app::DialogBaseUnits base = baseUnitsFor(rig.dialog->font());
-  for (const app::ControlTemplate& c : app::mainDialogControls()) {
-    const app::PixelRect want = app::toPixels(c.rect(language), base);
-    const QRect got = rig.dialog->control(c.id)->geometry();
+  const auto px = [&](int units) { return app::dialogUnitsToPixelsX(units, base); };
+  const auto py = [&](int units) { return app::dialogUnitsToPixelsY(units, base); };
+  for (const test::ExpectedControl& c : test::kExpectedControls) {
+    SCOPED_TRACE("control " + std::to_string(c.id));
+    const QWidget* widget = rig.dialog->control(c.id);
+    ASSERT_NE(widget, nullptr);
+    if (!c.caption_en.empty()) {
+      EXPECT_EQ(rig.dialog->controlText(c.id).toStdString(), zh ? c.caption_zh : c.caption_en);
+    }
+    const QRect got = widget->geometry();
     // Stage labels may be widened to their caption, nothing else is.
-    EXPECT_TRUE(got.topLeft() == QPoint(want.x, want.y) && got.height() == want.height &&
-                (got.width() == want.width || (c.kind == app::ControlKind::StaticText && got.width() > want.width)))
-        << c.id;
+    const auto widthFits = [&](int want) {
+      return got.width() == want || (c.kind == app::ControlKind::StaticText && got.width() > want);
+    };
+    if (!zh || c.rect_zh) {
+      const app::PixelRect want = app::toPixels(zh ? *c.rect_zh : c.rect_en, base);
+      EXPECT_EQ(got.topLeft(), QPoint(want.x, want.y));
+      EXPECT_EQ(got.height(), want.height);
+      EXPECT_TRUE(widthFits(want.width)) << got.width() << " for " << want.width;
+    } else {
+      const app::PixelRect en = app::toPixels(c.rect_en, base);
+      EXPECT_LE(std::abs(got.x() - en.x), px(test::kChineseDrift));
+      EXPECT_LE(std::abs(got.y() - en.y), py(test::kChineseDrift));
+      EXPECT_LE(std::abs(got.height() - en.height), py(test::kChineseDrift));
+      if (c.kind == app::ControlKind::StaticText) {
+        EXPECT_GE(got.width(), en.width - px(test::kChineseDrift));
+      } else {
+        EXPECT_LE(std::abs(got.width() - en.width), px(test::kChineseDrift));
+      }
+    }
   }
-  EXPECT_EQ(rig.dialog->size(), QSize(app::dialogUnitsToPixelsX(320, base), app::dialogUnitsToPixelsY(185, base)));
+  EXPECT_EQ(rig.dialog->size(), QSize(px(320), py(185)));
   EXPECT_EQ(visibleControls(*rig.dialog), kBurnPage);
-  const bool zh = language == w::Language::SimplifiedChinese;
-  EXPECT_EQ(rig.dialog->controlText(w::kCtlGo), zh ? "开始烧录" : "GO");
+  EXPECT_EQ(rig.dialog->tabControl()->tabText(0), zh ? "烧录" : "Burn");
   EXPECT_EQ(rig.dialog->tabControl()->tabText(1), zh ? "辅助功能" : "Auxiliary Function");
   EXPECT_TRUE(rig.watcher.seen.isEmpty());
 }
