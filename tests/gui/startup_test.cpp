@@ -147,5 +147,40 @@ INSTANTIATE_TEST_SUITE_P(Languages, GuiStationItem,
                                            std::pair{w::Language::SimplifiedChinese,
                                                      QStringLiteral("烧录站窗口(&S)...")}));
 
+// The station's record file is appended to: the image or a camera's file
+// would be damaged, so the station refuses to open and says why.
+TEST(GuiStationRecord, ARecordFileThatIsTheImageOrACameraIsRefused) {
+  const auto line = std::filesystem::temp_directory_path() / ("gui-station-record-" + std::to_string(::getpid()));
+  std::filesystem::remove_all(line);
+  std::filesystem::create_directories(line);
+  ASSERT_EQ(sim::SimCamera().save(line / "a.sim"), 0);
+  const auto image = writeImage("station-record.src");
+  const auto image_bytes = readFile(image);
+  const auto camera_bytes = readFile(line / "a.sim");
+  const struct {
+    std::filesystem::path record;
+    const char* says;
+  } cases[] = {{image, "are the same file"}, {line / "a.sim", "would be a camera"}, {line / "new.sim", "would be a camera"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.record.string());
+    GuiRig rig;
+    rig.dialog = std::make_unique<EmberlineDialog>(
+        rig.devices, w::Language::English, std::function<std::string()>{},
+        [&](const std::filesystem::path& chosen, QWidget* parent) {
+          openStationFromDialog(chosen, c.record.string(), "sim:" + (line / "a.sim").string(), w::Language::English,
+                                parent);
+        });
+    rig.open();
+    dropFiles(*rig.dialog, {image});
+    rig.dialog->systemMenu()->actions()[0]->trigger();
+    ASSERT_EQ(rig.watcher.seen.size(), 1);
+    EXPECT_TRUE(rig.watcher.seen[0].contains(QString::fromUtf8(c.says))) << rig.watcher.seen[0].toStdString();
+  }
+  EXPECT_EQ(readFile(image), image_bytes);
+  EXPECT_EQ(readFile(line / "a.sim"), camera_bytes);
+  EXPECT_FALSE(std::filesystem::exists(line / "new.sim"));
+  std::filesystem::remove_all(line);
+}
+
 }  // namespace
 }  // namespace emberline::gui

@@ -6,6 +6,7 @@
 
 #include "frontend/device_selection.h"
 #include "frontend/udev_source.h"
+#include "platform/file_replacement.h"
 #include "gui/qt/station_texts.h"
 
 namespace emberline::gui {
@@ -18,9 +19,19 @@ struct StationInputs {
   std::string error;
 };
 
-// `device`: empty for udev, or sim-dir:DIR.
-StationInputs openInputs(const std::string& record, const std::string& device) {
+// `device`: empty for udev, or sim-dir:DIR. The record file is appended to,
+// so it may be neither the image nor a camera's file.
+StationInputs openInputs(const std::filesystem::path& image, const std::string& record, const std::string& device) {
   StationInputs in;
+  if (!record.empty() && platform::sameFile(record, image)) {
+    in.error = "IMAGE " + image.string() + " and --record " + record +
+               " are the same file; an output never overwrites an input";
+    return in;
+  }
+  if (!record.empty() && frontend::isSimFolderCamera(device, record)) {
+    in.error = "--record " + record + " would be a camera of " + device + "; an output never overwrites a camera";
+    return in;
+  }
   if (device.rfind("sim-dir:", 0) == 0) {
     in.source = frontend::openSimFolder(device, &in.error);
   } else if (device.empty()) {
@@ -52,7 +63,7 @@ std::string stationSourceFor(const std::string& device) {
 
 int runStationWindow(const std::string& image, const std::string& record, const std::string& device,
                      workflows::Language language) {
-  StationInputs in = openInputs(record, device);
+  StationInputs in = openInputs(image, record, device);
   if (!in.source) {
     QMessageBox::critical(nullptr, stationText(language, StationText::Title), QString::fromStdString(in.error));
     return 2;
@@ -80,7 +91,7 @@ StationDialog::StationDialog(StationWindowSettings settings, std::unique_ptr<fro
 
 void openStationFromDialog(const std::filesystem::path& image, const std::string& record,
                            const std::string& dialog_device, workflows::Language language, QWidget* parent) {
-  StationInputs in = openInputs(record, stationSourceFor(dialog_device));
+  StationInputs in = openInputs(image, record, stationSourceFor(dialog_device));
   if (!in.source) {
     QMessageBox box(QMessageBox::Warning, stationText(language, StationText::Title),
                     QString::fromStdString(in.error), QMessageBox::Ok, parent);
