@@ -6,8 +6,8 @@
 
 #include "frontend/device_selection.h"
 #include "frontend/udev_source.h"
-#include "platform/file_replacement.h"
 #include "gui/qt/station_texts.h"
+#include "platform/file_replacement.h"
 
 namespace emberline::gui {
 
