@@ -20,6 +20,7 @@
 #include "core/workflows/camera_session.h"
 #include "frontend/camera_probe.h"
 #include "frontend/device_selection.h"
+#include "frontend/hotplug.h"
 #include "frontend/output_files.h"
 #include "platform/camera_lock.h"
 #include "platform/file_replacement.h"
@@ -262,6 +263,13 @@ int runCommand(Command& command, const GlobalOptions& options, std::FILE* out, s
   if (const auto conflict = sameFileConflict(files); !conflict.empty()) {
     report.fail(conflict);
     return report.finish(Outcome::BadUsage);
+  }
+  for (const std::string& device : named) {
+    for (const FileUse& use : files) {
+      if (!use.output || !frontend::isSimFolderCamera(device, use.path)) continue;
+      report.fail(quoted(use) + " would be a camera of " + device + "; an output never overwrites a camera");
+      return report.finish(Outcome::BadUsage);
+    }
   }
 
   RunContext ctx{options, language, report};

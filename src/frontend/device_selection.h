@@ -48,6 +48,13 @@ class DeviceContext {
   // Writes back a simulated camera's state; 0 or -errno (message in `error`).
   // A platform context has nothing to write and returns 0.
   virtual int persist(std::string* error) = 0;
+  // Reads a simulated camera anew from its file, after something else (the
+  // station window) drove it; 0 or -errno (message in `error`). A platform
+  // context holds no camera state and returns 0.
+  virtual int reload(std::string* error) {
+    (void)error;
+    return 0;
+  }
   // What this context searches, for "no camera found" messages, e.g.
   // "the video-capture devices in /sys/class/video4linux".
   virtual std::string searched() const = 0;

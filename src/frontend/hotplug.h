@@ -41,6 +41,11 @@ class SimFolderSource final : public HotplugSource {
   bool first_ = true;
 };
 
+// True when `file` is, or would become, a camera of the folder that `source`
+// ("sim-dir:DIR[?...]") watches: a *.sim file in DIR. An output written there
+// would be taken for a camera, and a camera's save would replace it.
+bool isSimFolderCamera(const std::string& source, const std::filesystem::path& file);
+
 // "sim-dir:DIR[?latency-us=N]": the folder source; nullptr and a message for
 // anything else that starts with sim-dir:.
 std::unique_ptr<HotplugSource> openSimFolder(const std::string& text, std::string* error);

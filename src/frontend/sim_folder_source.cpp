@@ -3,6 +3,7 @@
 
 #include "frontend/device_selection.h"
 #include "frontend/hotplug.h"
+#include "platform/file_replacement.h"
 
 namespace emberline::frontend {
 
@@ -31,6 +32,15 @@ std::vector<PlugEvent> SimFolderSource::poll(std::chrono::milliseconds wait) {
     if (!present_.count(file)) events.push_back({deviceOf(file), true});
   present_ = std::move(now);
   return events;
+}
+
+bool isSimFolderCamera(const std::string& source, const std::filesystem::path& file) {
+  constexpr std::string_view kPrefix = "sim-dir:";
+  if (source.rfind(kPrefix, 0) != 0 || file.extension() != ".sim") return false;
+  const std::string rest = source.substr(kPrefix.size());
+  const std::filesystem::path folder = rest.substr(0, rest.rfind('?'));
+  const std::filesystem::path parent = file.parent_path().empty() ? "." : file.parent_path();
+  return platform::sameFile(parent, folder.empty() ? "." : folder);
 }
 
 std::unique_ptr<HotplugSource> openSimFolder(const std::string& text, std::string* error) {

@@ -11,7 +11,9 @@
 #include "cli/terminal_ui.h"
 #include "cli/text_format.h"
 #include "cli/trace_writer.h"
+#include "core/device/clock.h"
 #include "core/device/tracing.h"
+#include "core/workflows/camera_session.h"
 #include "frontend/camera_probe.h"
 #include "frontend/device_selection.h"
 #include "sim/sim_camera.h"
@@ -99,6 +101,48 @@ TEST(DeviceContextTest, SimulatorFileMustExistAndBeIntact) {
   error.clear();
   EXPECT_FALSE(frontend::openDeviceContext(selection, &error));
   EXPECT_NE(error.find(selection.sim_state.string()), std::string::npos) << error;
+}
+
+// The station window opened from the dialog drives the dialog's simulated
+// camera through the file; the dialog reads it anew afterwards and must never
+// write its own older state over what the station burned.
+TEST(DeviceContextTest, ReloadTakesTheFileAsAnotherProgramLeftIt) {
+  const auto dir = std::filesystem::temp_directory_path() / ("context-reload-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  frontend::DeviceSpec selection;
+  selection.kind = frontend::DeviceSpec::Kind::Sim;
+  selection.sim_state = dir / "camera.sim";
+  selection.latency = std::chrono::microseconds(1);
+  ASSERT_EQ(sim::SimCamera().save(selection.sim_state), 0);
+  std::string error;
+  auto context = frontend::openDeviceContext(selection, &error);
+  ASSERT_TRUE(context) << error;
+
+  device::ManualClock clock;
+  workflows::NullUiPort quiet;
+  workflows::CameraSession before(context->devices(), quiet, clock);
+  ASSERT_EQ(before.DiscoverCamera(), 0);
+  ASSERT_EQ(before.EraseFlash(), 1);  // the context's camera now differs from its file
+
+  sim::SimSettings other;
+  other.chip_id = 0x25;
+  ASSERT_EQ(sim::SimCamera(other).save(selection.sim_state), 0);
+  ASSERT_EQ(context->reload(&error), 0) << error;
+  EXPECT_EQ(context->persist(&error), 0) << error;
+  const auto kept = sim::SimCamera::load(selection.sim_state, &error);
+  ASSERT_TRUE(kept) << error;
+  EXPECT_EQ(kept->settings().chip_id, 0x25);
+
+  workflows::CameraSession after(context->devices(), quiet, clock);
+  std::uint8_t chip = 0;
+  ASSERT_EQ(after.DiscoverCamera(), 0);
+  ASSERT_TRUE(after.ReadChipId(chip));
+  EXPECT_EQ(chip, 0x25);
+
+  std::filesystem::remove(selection.sim_state);
+  EXPECT_NE(context->reload(&error), 0);
+  EXPECT_NE(error.find("camera.sim"), std::string::npos) << error;
+  std::filesystem::remove_all(dir);
 }
 
 TEST(CameraChoiceTest, OnlyOneAnsweringCameraIsChosenUnasked) {

@@ -123,6 +123,7 @@ TEST_F(CliTest, AnOutputNeverOverwritesAnInput) {
   const struct {
     std::vector<std::string> args;
     std::string first, second;
+    std::string says = "are the same file";
   } cases[] = {
       {{"--device", sim, "burn", img, "--backup", img}, "IMAGE " + img, "--backup " + img},
       {{"--device", sim, "--trace", "link.src", "burn", img}, "IMAGE " + img, "--trace link.src"},
@@ -130,17 +131,28 @@ TEST_F(CliTest, AnOutputNeverOverwritesAnInput) {
       {{"--device", sim, "export", state}, "FILE " + state, "the simulated camera " + state},
       {{"--device", sim, "--trace", "new.txt", "burn", img, "--backup", "./new.txt"}, "--backup ./new.txt",
        "--trace new.txt"},
+      // A station's record file is appended to: never the image or a camera's file.
+      {{"--device", sim, "burn", img, "--record", "hard.src"}, "IMAGE " + img, "--record hard.src"},
+      {{"--device", sim, "erase", "--record", state}, "--record " + state, "the simulated camera " + state},
+      {{"--device", "sim-dir:" + dir_.string(), "watch", img, "--record", "link.src"}, "IMAGE " + img,
+       "--record link.src"},
+      // ... nor a file the watched folder would take for a camera, existing or new.
+      {{"--device", "sim-dir:" + dir_.string(), "watch", img, "--record", "camera.sim"}, "--record camera.sim",
+       "sim-dir:" + dir_.string(), "would be a camera"},
+      {{"--device", "sim-dir:.", "watch", img, "--record", (dir_ / "new.sim").string()}, "new.sim", "sim-dir:.",
+       "would be a camera"},
   };
   for (const auto& c : cases) {
     const auto result = run(c.args);
     EXPECT_EQ(result.exit_code, 2) << result.err;
     EXPECT_NE(result.err.find(c.first), std::string::npos) << result.err;
     EXPECT_NE(result.err.find(c.second), std::string::npos) << result.err;
-    EXPECT_NE(result.err.find("are the same file"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find(c.says), std::string::npos) << result.err;
   }
   EXPECT_EQ(readFile(image), sampleImage());
   EXPECT_EQ(readFile(dir_ / "camera.sim"), state_before);
   EXPECT_FALSE(std::filesystem::exists(dir_ / "new.txt"));
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "new.sim"));
 }
 
 TEST_F(CliTest, JsonMeansOneObjectOnEveryPath) {

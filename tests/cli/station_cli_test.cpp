@@ -125,9 +125,17 @@ TEST_F(StationCliTest, BurnsSeveralCamerasAndReportsTheWorstResult) {
 
   const auto doc = runJson({"-d", a, "-d", b, "-d", missing, "burn", file.string(), "--record", record.string()}, 3);
   EXPECT_EQ(doc["command"], "burn");
+  EXPECT_EQ(doc["ok"], false);
+  EXPECT_EQ(doc["exit_code"], 3);
+  EXPECT_EQ(doc["passed"], 2);
+  EXPECT_EQ(doc["failed"], 1);
   ASSERT_EQ(doc["results"].size(), 3u);
   std::map<std::string, std::string> results;
-  for (const auto& r : doc["results"]) results[r["device"]] = r["result"];
+  for (const auto& r : doc["results"]) {
+    results[r["device"]] = r["result"];
+    // Each camera's result is its whole record, as the record file has it.
+    for (const char* field : kRecordFields) EXPECT_TRUE(r.contains(field)) << field;
+  }
   EXPECT_EQ(results[a], "passed");
   EXPECT_EQ(results[b], "passed");
   EXPECT_EQ(results[missing], "unavailable");
@@ -146,6 +154,32 @@ TEST_F(StationCliTest, BurnsSeveralCamerasAndReportsTheWorstResult) {
   EXPECT_NE(again.out.find(a + ": passed\n"), std::string::npos) << again.out;
   EXPECT_NE(again.out.find(b + ": Burning\n"), std::string::npos) << again.out;
   EXPECT_NE(again.out.find("passed 2, failed 0"), std::string::npos) << again.out;
+}
+
+// Which cameras a run takes, when none of the family answers or the choice
+// contradicts itself; nothing is burned or recorded either way.
+TEST_F(StationCliTest, AllWithoutACameraOrWithDevicesIsRefusedBeforeAnythingIsWritten) {
+  const auto file = writeFile("image.src", sampleImage());
+  const std::string sim = makeSim("cam.sim");
+  const auto before = flashOf(sim);
+  const struct {
+    std::vector<std::string> args;
+    int exit_code;
+    const char* says;
+  } cases[] = {
+      {{"burn", file.string(), "--all", "--record", "r.jsonl"}, 3, "no camera found"},
+      {{"erase", "--record", "r.jsonl"}, 3, "no camera found"},
+      {{"-d", sim, "burn", file.string(), "--all", "--record", "r.jsonl"}, 2, "--all and --device exclude each other"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.args));
+    auto args = c.args;
+    args.insert(args.begin(), "--json");
+    const auto doc = runJson(args, c.exit_code);
+    EXPECT_NE(doc["error"].get<std::string>().find(c.says), std::string::npos) << doc.dump();
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "r.jsonl"));
+  }
+  EXPECT_EQ(flashOf(sim), before);
 }
 
 TEST_F(StationCliTest, ABusyCameraIsRefusedAndKeepsItsFlash) {

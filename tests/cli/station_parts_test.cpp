@@ -1,6 +1,6 @@
 // The pieces around the station engine: the record's JSON and timestamps,
 // the camera lock within one process, the folder of simulated cameras as a
-// hot-plug source, and how job results make the exit status.
+// hot-plug source.
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <fstream>
 
-#include "cli/station_run.h"
 #include "frontend/attempt_json.h"
 #include "frontend/hotplug.h"
 #include "platform/camera_lock.h"
@@ -116,19 +115,6 @@ TEST_F(StationPartsTest, SimFolderReportsStateFilesComingAndGoingAndNothingElse)
 
   EXPECT_FALSE(frontend::openSimFolder("sim-dir:" + (dir_ / "none").string(), &error));
   EXPECT_FALSE(frontend::openSimFolder("sim-dir:" + dir_.string() + "?speed=9", &error));
-}
-
-TEST(StationExitTest, EachJobResultCountsAsItsKindOfFailure) {
-  const struct {
-    station::JobResult result;
-    int exit_code;
-  } cases[] = {
-      {station::JobResult::Passed, 0},      {station::JobResult::Failed, 1},
-      {station::JobResult::Stopped, 1},     {station::JobResult::BadImage, 2},
-      {station::JobResult::NoCamera, 3},    {station::JobResult::Busy, 3},
-      {station::JobResult::Unavailable, 3},
-  };
-  for (const auto& c : cases) EXPECT_EQ(cli::exitCode(cli::jobOutcome(c.result)), c.exit_code) << resultName(c.result);
 }
 
 }  // namespace

@@ -89,7 +89,8 @@ const ControlState& CEmberline_testDlg::control(int id) const {
 }
 
 bool CEmberline_testDlg::OnInitDialog() {
-  // The About item goes after the window's own commands.
+  // The About item goes after the window's own commands, ours included.
+  if (options_.station_window) view_.addSystemMenuItem(kIdmStation, stationMenuText(options_.language));
   const std::string about = loadString(w::kStrAbout);
   if (!about.empty()) view_.addSystemMenuItem(kIdmAboutBox, about);
   view_.setDialogIcon();
@@ -143,9 +144,17 @@ long CEmberline_testDlg::OnTcnSelchangeTab(int selected) {
 }
 
 bool CEmberline_testDlg::OnSysCommand(unsigned id) {
-  if ((id & 0xFFF0u) != kIdmAboutBox) return false;
-  view_.showAbout();
-  return true;
+  switch (id & 0xFFF0u) {
+    case kIdmAboutBox:
+      view_.showAbout();
+      return true;
+    case kIdmStation:
+      if (!options_.station_window) return false;
+      openStationWindow();
+      return true;
+    default:
+      return false;
+  }
 }
 
 void CEmberline_testDlg::OnDestroy() {

@@ -47,8 +47,9 @@ class CameraSession;
 
 namespace emberline::app {
 
-// System-menu command of the About item.
+// System-menu commands: the About item, and the station window's item.
 inline constexpr unsigned kIdmAboutBox = 0x0010;
+inline constexpr unsigned kIdmStation = 0x0020;
 
 // Messages of the dialog itself (the workflows bring their own).
 inline constexpr std::string_view kMsgNoVideoDevice = "Can't find video device!";
@@ -76,6 +77,9 @@ struct DialogOptions {
   std::function<std::string()> persist;
   // Where "Rom Export" writes; the program's current folder when empty.
   std::filesystem::path export_folder;
+  // The face can open the station window (DialogView::openStation): the
+  // window menu then offers it.
+  bool station_window = false;
 };
 
 class CEmberline_testDlg {
@@ -101,7 +105,8 @@ class CEmberline_testDlg {
   void OnDropFiles(const std::vector<std::filesystem::path>& files);
   // The operator selected tab item `selected`; the result (*pResult) is 0.
   long OnTcnSelchangeTab(int selected);
-  // True when the command was the About item; false lets the toolkit handle it.
+  // True when the command was one of the dialog's own items (About, the
+  // station window); false lets the toolkit handle it.
   bool OnSysCommand(unsigned id);
   // Waits for a running worker, then frees the session and its image buffer.
   void OnDestroy();
@@ -122,6 +127,8 @@ class CEmberline_testDlg {
   workflows::Language language() const { return options_.language; }
   std::string loadString(int string_id) const;
   int imageSize() const { return m_nImageSize; }
+  // The file the image buffer was last loaded from; empty before a load.
+  const std::filesystem::path& loadedImage() const { return loaded_image_; }
   // Null before construction finished and after OnDestroy.
   workflows::CameraSession* session() { return session_.get(); }
   // The port the workflows report through (any thread).
@@ -155,6 +162,7 @@ class CEmberline_testDlg {
   void showBurnPage();
   void hideStageRow();
   bool loadSourceImage(const std::filesystem::path& path);
+  void openStationWindow();
   void startWorkflow(const WorkflowRow& row);
   void runWorker(const WorkflowRow& row);
   int runOperation(Workflow workflow);
@@ -173,6 +181,7 @@ class CEmberline_testDlg {
   std::map<int, ControlState> controls_;
   int current_tab_ = 0;
   int m_nImageSize = 0;
+  std::filesystem::path loaded_image_;
   Workflow running_ = Workflow::None;
   std::optional<int> end_result_;
   std::set<int> stage_row_shown_;     // what the burn has shown of the stage row

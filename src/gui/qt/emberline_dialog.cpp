@@ -44,8 +44,9 @@ constexpr int kScreenTickMs = 16;
 }  // namespace
 
 EmberlineDialog::EmberlineDialog(device::DeviceList& devices, workflows::Language language,
-                                 std::function<std::string()> persist, QWidget* parent)
-    : QDialog(parent), language_(language) {
+                                 std::function<std::string()> persist, StationOpener station,
+                                 QWidget* parent)
+    : QDialog(parent), language_(language), station_(std::move(station)) {
   // A fixed frame with a title, a system menu and a close box; no minimise
   // or maximise box.
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -60,6 +61,7 @@ EmberlineDialog::EmberlineDialog(device::DeviceList& devices, workflows::Languag
   app::DialogOptions options;
   options.language = language;
   options.persist = std::move(persist);
+  options.station_window = static_cast<bool>(station_);
   controller_ = std::make_unique<app::CEmberline_testDlg>(devices, *this, workers_, std::move(options));
 }
 
@@ -233,6 +235,10 @@ std::optional<std::filesystem::path> EmberlineDialog::chooseSourceFile(
 void EmberlineDialog::showAbout() {
   AboutDialog about(language_, this);
   about.exec();
+}
+
+void EmberlineDialog::openStation(const std::filesystem::path& image) {
+  if (station_) station_(image, this);
 }
 
 void EmberlineDialog::endDialog(int result) {
