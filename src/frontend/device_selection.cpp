@@ -176,7 +176,8 @@ class SimContext final : public DeviceContext {
   void attach(std::shared_ptr<sim::SimCamera> camera) {
     auto lists = std::make_unique<Lists>();
     lists->sim.add(camera, "sim:" + state_.string());
-    if (latency_.count() > 0) lists->delayed = std::make_unique<DelayedDeviceList>(lists->sim, latency_, platform::systemClock());
+    if (latency_.count() > 0)
+      lists->delayed = std::make_unique<DelayedDeviceList>(lists->sim, latency_, platform::systemClock());
     front_.point(lists->delayed ? static_cast<device::DeviceList&>(*lists->delayed) : lists->sim);
     camera_ = std::move(camera);
     // Earlier lists stay: a device opened through one may still be in use.
