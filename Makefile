@@ -72,8 +72,11 @@ gui: build
 
 bench: deps
 	@cmake --preset release >/dev/null
-	@cmake --build --preset release -j $(JOBS) --target emberline_bench
+	@cmake --build --preset release -j $(JOBS) --target emberline_bench emberline_dialog_bench
 	@build/release/bench/emberline_bench
+	@QT_QPA_PLATFORM=offscreen build/release/bench/emberline_dialog_bench
+	@cmake --build --preset release -j $(JOBS) --target emberline_station_bench
+	@build/release/bench/emberline_station_bench
 
 clean:
 	rm -rf build

@@ -37,10 +37,11 @@ run() {
   "$emberline" "$@"
 }
 
-say "1. Create a simulated camera." "Its whole state (settings, chip memory, flash) lives in one file."
+say "1. Create a simulated camera." "Its whole state (settings, registers, flash) lives in one file."
 run sim init "$camera"
 
-say "2. Ask the camera who it is: chip id, flash part, firmware version."
+say "2. Ask the camera who it is: chip id, flash part, firmware version." \
+  "The version block lives in the flash: this is the one sim init wrote there."
 run --device "sim:$camera" info
 
 say "3. Burn the sample image." \
@@ -48,10 +49,19 @@ say "3. Burn the sample image." \
   "(erase and check, burning, verify) take a few seconds."
 run --device "sim:$camera?latency-us=50" burn "$sample"
 
-say "4. Read the flash back into a file." "A separate run: the camera kept its flash in $camera."
+say "4. Ask for the firmware version again." \
+  "The sample image carries a version block of its own, so the camera now reports the burned one."
+version=$(run --device "sim:$camera" version)
+echo "$version"
+if ! grep -q '^QR5XS$' <<<"$version"; then
+  echo "demo: the camera does not report the burned image's ROM tag QR5XS" >&2
+  false
+fi
+
+say "5. Read the flash back into a file." "A separate run: the camera kept its flash in $camera."
 run --device "sim:$camera" export "$readback"
 
-say "5. Compare." \
+say "6. Compare." \
   "A burn programs bytes 0 to 131,063. The last 8 bytes (0x1FFF8-0x1FFFF) are never written," \
   "and an export never reads them: the exported file always holds 0xFF there."
 cmp -n 131064 "$sample" "$readback"

@@ -34,6 +34,21 @@ void putSignature(std::vector<std::uint8_t>& image) {
   std::copy(signature.begin(), signature.end(), image.begin());
 }
 
+void putText(std::vector<std::uint8_t>& image, std::size_t at, std::string_view text) {
+  std::copy(text.begin(), text.end(), image.begin() + static_cast<std::ptrdiff_t>(at));
+}
+
+// The firmware's version block where the default chip (0x33) keeps it: the
+// ROM tag at 0x01F3 and the three 10-byte fields from 0x1E00; and its
+// write-protect configuration byte at 0x000F (0: no pin, the flash's opcodes).
+void putVersionBlock(std::vector<std::uint8_t>& image) {
+  putText(image, 0x01F3, "QR5XS");
+  putText(image, 0x1E00, "2026-11-30");
+  putText(image, 0x1E0A, "EM-7654321");
+  putText(image, 0x1E14, "2611301745");
+  image[0x000F] = 0x00;
+}
+
 // Instruction-like bytes of an 8-bit controller: an opcode from a small,
 // skewed set followed by its operands, with returns now and then.
 void fillCode(std::vector<std::uint8_t>& image, std::size_t begin, std::size_t end, Random& rng) {
@@ -85,6 +100,7 @@ std::vector<std::uint8_t> makeSample() {
   fillCode(image, 0x10000, 0x14000, rng);  // the upper bank starts programmed
   fillTable(image, 0x18000, 0x18400);
   fillStrings(image, 0x1E000, 0x1F000);
+  putVersionBlock(image);
   // A checksum of everything before it, just below the never-programmed tail.
   std::uint32_t sum = 0;
   for (std::size_t i = 0; i < 0x1FFF0; ++i) sum += image[i];

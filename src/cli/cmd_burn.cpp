@@ -34,11 +34,23 @@ class BurnCommand final : public Command {
     command.add_option("--backup", backup_,
                        "Export the flash into FILE before erasing it; nothing is burned when the backup fails")
         ->option_text("FILE");
+    command.add_flag("--all", all_, "Burn every camera of the family at once, one job per camera");
+    command.add_option("--record", record_,
+                       "Append one JSON line per camera and attempt to FILE, flushed to disk")
+        ->option_text("FILE");
     command.footer(
         "The last 8 bytes of the image (0x1FFF8-0x1FFFF) are never programmed; the flash keeps 0xFF there.");
   }
 
+  std::optional<StationRequest> stationRequest(const GlobalOptions& options) const override {
+    if (!all_ && record_.empty() && options.devices.size() < 2) return std::nullopt;
+    return StationRequest{false, image_, verify_ == "full", record_, all_, backup_};
+  }
+
   Outcome prepare(RunContext& ctx) override { return loadImage(ctx, utf8Path(image_)); }
+  std::vector<FileUse> files() const override {
+    return {{"IMAGE", image_, false}, {"--backup", backup_, true}, {"--record", record_, true}};
+  }
 
   Outcome run(RunContext& ctx) override {
     auto& session = *ctx.session;
@@ -63,7 +75,7 @@ class BurnCommand final : public Command {
     options.verify_full = verify_ == "full";
     workflows::BurnReport burn;
     const auto before = ctx.ui->messages().size();
-    const bool burned = session.BurnRom(options, &burn) == 1;
+    bool burned = session.BurnRom(options, &burn) == 1;
     details["blocks_written"] = burn.blocks_written;
     details["blocks_skipped"] = burn.blocks_skipped;
     details["first_difference"] =
@@ -81,6 +93,8 @@ class BurnCommand final : public Command {
   std::string image_;
   std::string verify_ = "sampled";
   std::string backup_;
+  bool all_ = false;
+  std::string record_;
 };
 
 }  // namespace

@@ -20,15 +20,29 @@ class EraseCommand final : public Command {
     return "Erase the whole flash and check that it reads blank (write protection stays lifted).";
   }
   DeviceNeed need() const override { return DeviceNeed::Camera; }
-  void declare(CLI::App&) override {}
+  void declare(CLI::App& command) override {
+    command.add_option("--record", record_,
+                       "Append one JSON line per camera and attempt to FILE, flushed to disk")
+        ->option_text("FILE");
+  }
+
+  std::vector<FileUse> files() const override { return {{"--record", record_, true}}; }
+
+  std::optional<StationRequest> stationRequest(const GlobalOptions& options) const override {
+    if (record_.empty() && options.devices.size() < 2) return std::nullopt;
+    return StationRequest{true, {}, false, record_, false, {}};
+  }
 
   Outcome run(RunContext& ctx) override {
     const auto before = ctx.ui->messages().size();
-    const bool erased = ctx.session->EraseFlash() == 1;
+    bool erased = ctx.session->EraseFlash() == 1;
     finishWorkflow(ctx, erased, workflows::kStrEraseSucceeded, workflows::kStrEraseFailed, before,
                    "the erase failed");
     return erased ? Outcome::Success : Outcome::OperationFailed;
   }
+
+ private:
+  std::string record_;
 };
 
 }  // namespace

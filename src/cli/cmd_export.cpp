@@ -29,10 +29,12 @@ class ExportCommand final : public Command {
         "The flash's last 8 bytes (0x1FFF8-0x1FFFF) are not read; the file holds 0xFF there.");
   }
 
+  std::vector<FileUse> files() const override { return {{"FILE", file_, true}}; }
+
   Outcome run(RunContext& ctx) override {
     const auto before = ctx.ui->messages().size();
     std::filesystem::path written;
-    const bool exported = ctx.session->ExportRom(utf8Path(file_), &written) == 1;
+    bool exported = ctx.session->ExportRom(utf8Path(file_), &written) == 1;
     finishWorkflow(ctx, exported, workflows::kStrExportSucceeded, workflows::kStrExportFailed, before,
                    "the export failed");
     if (!exported) return Outcome::OperationFailed;

@@ -70,7 +70,7 @@ class InfoCommand final : public Command {
       const auto lines = splitLines(*version);
       details["version_text"] = lines;
       report.say("Version:");
-      for (const auto& line : lines) report.say("  " + line);
+      for (const auto& line : lines) report.say("  " + visibleText(line));
     } else {
       details["version_text"] = nullptr;
       report.say("Version:      (Camera Init Failed!)");

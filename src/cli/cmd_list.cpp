@@ -7,6 +7,7 @@
 
 #include "cli/command.h"
 #include "cli/report.h"
+#include "cli/text_format.h"
 #include "frontend/camera_probe.h"
 #include "frontend/device_selection.h"
 
@@ -62,8 +63,9 @@ class ListCommand final : public Command {
     report.say(line);
     for (const auto& d : probe.devices) {
       std::snprintf(line, sizeof line, "%-5zu %-24s %-7s %-5s %s", d.index,
-                    d.entry.path.value_or(d.entry.id).c_str(), d.answers ? "yes" : "no",
-                    chipText(d.chip_id).c_str(), d.entry.display_name.value_or("(no name)").c_str());
+                    visibleText(d.entry.path.value_or(d.entry.id)).c_str(), d.answers ? "yes" : "no",
+                    chipText(d.chip_id).c_str(),
+                    visibleText(d.entry.display_name.value_or("(no name)")).c_str());
       report.say(line);
       if (d.open_error != 0) report.say("      " + ctx.context->describeOpenError(d.open_error, d.entry.id));
       if (!d.unit_problem.empty()) report.say("      " + d.unit_problem);

@@ -29,6 +29,7 @@ class VerifyCommand final : public Command {
   }
 
   Outcome prepare(RunContext& ctx) override { return loadImage(ctx, utf8Path(image_)); }
+  std::vector<FileUse> files() const override { return {{"IMAGE", image_, false}}; }
 
   Outcome run(RunContext& ctx) override {
     const auto result = ctx.session->VerifyImage(ctx.session->image());

@@ -39,7 +39,7 @@ class VersionCommand final : public Command {
     const auto lines = splitLines(*text);
     ctx.report.details()["chip_id"] = ctx.session->chipId();
     ctx.report.details()["version_text"] = lines;
-    for (const auto& line : lines) ctx.report.say(line);
+    for (const auto& line : lines) ctx.report.say(visibleText(line));
     return Outcome::Success;
   }
 };

@@ -5,6 +5,7 @@
 // selection, tracing, discovery, saving a simulated camera, the exit status).
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@ class App;
 
 namespace emberline::device {
 class DeviceList;
+class StopSource;
 }
 namespace emberline::workflows {
 class CameraSession;
@@ -29,13 +31,24 @@ namespace emberline::cli {
 
 class Report;
 class RecordingUiPort;
+class TraceWriter;
 
 // Options every command accepts (before or after the command name).
 struct GlobalOptions {
-  std::string device;  // --device: a /dev path, an index of `list`, sim:PATH
+  std::string device;  // --device: a /dev path, an index of `list`, sim:PATH (the first one given)
+  std::vector<std::string> devices;  // every --device given, in order
   bool json = false;   // --json
   std::string trace;   // --trace FILE
   std::string lang;    // --lang en|zh_CN; empty: from the locale
+  std::string rom_tag_table;  // --rom-tag-table FILE; empty: the built-in table
+};
+
+// A file a command reads or writes, for the check that no output overwrites
+// an input or another output. `what` names it for the user ("--backup").
+struct FileUse {
+  std::string what;
+  std::string path;
+  bool output = false;
 };
 
 enum class DeviceNeed {
@@ -51,9 +64,25 @@ struct RunContext {
   // DeviceNeed::List and ::Camera:
   frontend::DeviceContext* context = nullptr;
   device::DeviceList* devices = nullptr;  // the (traced) list the command uses
+  TraceWriter* trace = nullptr;           // --trace
+  // Set by signals; a command that runs until stopped (watch) looks at it.
+  const device::StopSource* stop = nullptr;
   // DeviceNeed::Camera:
   workflows::CameraSession* session = nullptr;
   RecordingUiPort* ui = nullptr;
+  // Set once a simulated camera's state was written back (see saveCamera).
+  bool camera_saved = false;
+};
+
+// A command run as a station: one job per camera, in parallel, each attempt
+// recorded.
+struct StationRequest {
+  bool erase = false;  // erase, else burn
+  std::string image;
+  bool verify_full = false;
+  std::string record;  // --record FILE
+  bool all = false;    // --all: every camera of the family
+  std::string backup;  // refused: a backup takes one camera
 };
 
 class Command {
@@ -71,6 +100,13 @@ class Command {
     return Outcome::Success;
   }
   virtual Outcome run(RunContext& context) = 0;
+  // The files named on the command line, inputs and outputs.
+  virtual std::vector<FileUse> files() const { return {}; }
+  // Set when the options ask for several cameras or a record.
+  virtual std::optional<StationRequest> stationRequest(const GlobalOptions& options) const {
+    (void)options;
+    return std::nullopt;
+  }
 };
 
 // Every command, in the order --help lists them.
@@ -83,5 +119,6 @@ std::unique_ptr<Command> makeExportCommand();
 std::unique_ptr<Command> makeVersionCommand();
 std::unique_ptr<Command> makeSimCommand();
 std::unique_ptr<Command> makeUdevRuleCommand();
+std::unique_ptr<Command> makeWatchCommand();
 
 }  // namespace emberline::cli

@@ -7,8 +7,12 @@
 
 #include "cli/recording_ui.h"
 #include "cli/report.h"
+#include "cli/rom_tag_table_option.h"
+#include "cli/station_run.h"
 #include "cli/terminal_ui.h"
+#include "cli/text_format.h"
 #include "cli/trace_writer.h"
+#include "cli/workflow_frame.h"
 #include "core/device/device_filter.h"
 #include "core/device/guid.h"
 #include "core/device/tracing.h"
@@ -16,6 +20,10 @@
 #include "core/workflows/camera_session.h"
 #include "frontend/camera_probe.h"
 #include "frontend/device_selection.h"
+#include "frontend/hotplug.h"
+#include "frontend/output_files.h"
+#include "platform/camera_lock.h"
+#include "platform/file_replacement.h"
 #include "platform/sleep.h"
 #include "platform/user_language.h"
 
@@ -58,7 +66,8 @@ class ChosenDeviceList final : public device::DeviceList {
 std::string errnoText(int error) { return std::generic_category().message(error < 0 ? -error : error); }
 
 std::string deviceLabel(const frontend::ProbedDevice& d) {
-  return d.entry.path.value_or(d.entry.id) + " (" + d.entry.display_name.value_or("no name") + ")";
+  return visibleText(d.entry.path.value_or(d.entry.id)) + " (" +
+         visibleText(d.entry.display_name.value_or("no name")) + ")";
 }
 
 // "no camera found: searched ..." with what each listed device did.
@@ -90,33 +99,71 @@ nlohmann::ordered_json deviceJson(const device::DeviceEntry& entry) {
   return j;
 }
 
-// Saves a simulated camera's state; a failure spoils an otherwise good run.
-Outcome persist(frontend::DeviceContext& context, Report& report, Outcome outcome) {
-  std::string error;
-  if (context.persist(&error) == 0) return outcome;
-  report.fail(error);
+// Saves a simulated camera's state (once: a workflow may have saved it
+// before claiming success); a failure spoils an otherwise good run.
+Outcome persist(RunContext& ctx, Outcome outcome) {
+  if (saveCamera(ctx)) return outcome;
   return outcome == Outcome::Success ? Outcome::OperationFailed : outcome;
+}
+
+// Every trace line must have arrived, or the run says so.
+Outcome traceChecked(RunContext& ctx, Outcome outcome) {
+  if (ctx.trace == nullptr || ctx.trace->close()) return outcome;
+  ctx.report.fail("cannot write the trace file " + ctx.options.trace + ": " + ctx.trace->failure() +
+                  "; the trace is incomplete");
+  return outcome == Outcome::Success ? Outcome::OperationFailed : outcome;
+}
+
+// A run that failed because a stop was requested was interrupted; one that
+// finished its work before the request stands as it is.
+Outcome stopAware(const RunContext& ctx, const device::StopSource* stop, Outcome outcome) {
+  if (stop == nullptr || !stop->stopRequested() || outcome == Outcome::Success) return outcome;
+  ctx.report.setStopReason(stop->reason());
+  return Outcome::Interrupted;
+}
+
+// Takes the camera for the whole command; false (and the reason in the
+// report) when another process drives it. A lock that cannot even be tried
+// leaves the camera's own open to say what is wrong.
+bool claimCamera(const std::string& path, bool simulated, Report& report,
+                 std::unique_ptr<platform::CameraLock>& held) {
+  if (path.empty()) return true;
+  auto attempt = platform::lockCamera(path, simulated);
+  if (attempt.state == platform::LockAttempt::State::Busy) {
+    report.fail(platform::busyText(attempt.holder));
+    return false;
+  }
+  held = std::move(attempt.lock);
+  return true;
 }
 
 // Runs a camera command and ends the report (which must carry what the
 // session's port recorded, so it ends here); returns the exit status.
-int runOnCamera(Command& command, RunContext& ctx, const frontend::DeviceSpec& selection) {
+int runOnCamera(Command& command, RunContext& ctx, const frontend::DeviceSpec& selection,
+                const device::StopSource* stop) {
   Report& report = ctx.report;
+  std::unique_ptr<platform::CameraLock> lock;  // held until the command has ended
+  if (!claimCamera(ctx.context->cameraPath(), ctx.context->simulated(), report, lock))
+    return report.finish(Outcome::CameraUnavailable);
   TerminalUi terminal(report.human(), report.errors(), isInteractive(report.human()), ctx.language);
   RecordingUiPort ui(terminal, ctx.language);
   std::unique_ptr<device::SingleDeviceList> only;  // outlives the session that may use it
   ChosenDeviceList chosen(*ctx.devices);
   // Polls of 1 ms need a sleep that lasts 1 ms on every platform.
   workflows::CameraSession session(chosen, ui, platform::systemClock());
+  if (stop != nullptr) session.setStopToken(stop->token());
+  session.setOutputFiles(frontend::platformOutputFiles());
   session.setDiscoveryOutput([&report](std::string_view line) { report.say(line); });
   ctx.session = &session;
   ctx.ui = &ui;
   const auto finish = [&](Outcome outcome) {
     terminal.finishLine();
+    report.noteWriteError(report.human(), terminal.writeError());
     return report.finish(outcome, &ui);
   };
 
-  const Outcome prepared = command.prepare(ctx);
+  Outcome prepared = applyRomTagTableOption(ctx);
+  if (prepared == Outcome::Success) prepared = command.prepare(ctx);
   if (prepared != Outcome::Success) return finish(prepared);
 
   // Without --device every camera is a candidate; more than one answering is
@@ -127,11 +174,14 @@ int runOnCamera(Command& command, RunContext& ctx, const frontend::DeviceSpec& s
     probe = frontend::probeDevices(*ctx.devices);
     const auto choice = frontend::chooseCamera(*probe);
     if (choice.kind == frontend::CameraChoice::Kind::Several) {
-      report.fail("several cameras answer; say which one with --device (a path or an index):\n" +
-                  frontend::describeAnswering(*probe));
+      std::string answering;
+      for (const auto& line : splitLines(frontend::describeAnswering(*probe)))
+        answering += visibleText(line) + "\n";
+      report.fail("several cameras answer; say which one with --device (a path or an index):\n" + answering);
       return finish(Outcome::BadUsage);
     }
     if (choice.kind == frontend::CameraChoice::Kind::One) {
+      if (!claimCamera(choice.id, false, report, lock)) return finish(Outcome::CameraUnavailable);
       only = std::make_unique<device::SingleDeviceList>(*ctx.devices, choice.id);
       chosen.choose(*only);
     }
@@ -149,7 +199,11 @@ int runOnCamera(Command& command, RunContext& ctx, const frontend::DeviceSpec& s
     return finish(unopenable && chosen_by_user ? Outcome::CameraUnavailable : Outcome::NoCamera);
   }
 
-  const Outcome outcome = command.run(ctx);
+  if (stop != nullptr && stop->stopRequested()) {
+    report.fail("interrupted before the command began; nothing was changed on the camera");
+    return finish(stopAware(ctx, stop, Outcome::OperationFailed));
+  }
+  const Outcome outcome = stopAware(ctx, stop, command.run(ctx));
   terminal.finishLine();
   if (outcome != Outcome::Success) {
     // The platform's own error code, for a person to quote or look up.
@@ -158,12 +212,28 @@ int runOnCamera(Command& command, RunContext& ctx, const frontend::DeviceSpec& s
       report.say(detail);
     }
   }
-  return finish(persist(*ctx.context, report, outcome));
+  return finish(traceChecked(ctx, persist(ctx, outcome)));
 }
+
+std::string quoted(const FileUse& use) { return use.what + " " + use.path; }
 
 }  // namespace
 
-int runCommand(Command& command, const GlobalOptions& options, std::FILE* out, std::FILE* errors) {
+std::string sameFileConflict(const std::vector<FileUse>& files) {
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    for (std::size_t j = i + 1; j < files.size(); ++j) {
+      if (!files[i].output && !files[j].output) continue;
+      if (files[i].path.empty() || files[j].path.empty()) continue;
+      if (!platform::sameFile(files[i].path, files[j].path)) continue;
+      return quoted(files[i]) + " and " + quoted(files[j]) +
+             " are the same file; an output never overwrites an input or another output";
+    }
+  }
+  return {};
+}
+
+int runCommand(Command& command, const GlobalOptions& options, std::FILE* out, std::FILE* errors,
+               const device::StopSource* stop) {
   Report report(options.json, out, errors);
   report.setCommand(command.name());
 
@@ -178,8 +248,40 @@ int runCommand(Command& command, const GlobalOptions& options, std::FILE* out, s
     language = *parsed;
   }
 
+  // Before anything is opened, let alone truncated: no output may be an
+  // input or another output, whichever path the command takes.
+  std::vector<FileUse> files = command.files();
+  std::vector<std::string> named = options.devices;
+  if (named.empty() && !options.device.empty()) named.push_back(options.device);
+  for (const std::string& device : named) {
+    std::string ignored;
+    const auto spec = frontend::parseDeviceSpec(device, &ignored);
+    if (spec && spec->kind == frontend::DeviceSpec::Kind::Sim)
+      files.push_back({"the simulated camera", spec->sim_state.string(), true});
+  }
+  if (!options.trace.empty()) files.push_back({"--trace", options.trace, true});
+  if (const auto conflict = sameFileConflict(files); !conflict.empty()) {
+    report.fail(conflict);
+    return report.finish(Outcome::BadUsage);
+  }
+  for (const std::string& device : named) {
+    for (const FileUse& use : files) {
+      if (!use.output || !frontend::isSimFolderCamera(device, use.path)) continue;
+      report.fail(quoted(use) + " would be a camera of " + device + "; an output never overwrites a camera");
+      return report.finish(Outcome::BadUsage);
+    }
+  }
+
   RunContext ctx{options, language, report};
+  ctx.stop = stop;
   if (command.need() == DeviceNeed::None) return report.finish(command.run(ctx));
+  if (auto request = command.stationRequest(options))
+    return runStation(*request, options, language, report, stop);
+  if (options.devices.size() > 1) {
+    report.fail("--device is given " + std::to_string(options.devices.size()) +
+                " times; only burn and erase drive several cameras at once");
+    return report.finish(Outcome::BadUsage);
+  }
 
   std::string error;
   const auto selection = frontend::parseDeviceSpec(options.device, &error);
@@ -187,6 +289,7 @@ int runCommand(Command& command, const GlobalOptions& options, std::FILE* out, s
     report.fail(error);
     return report.finish(Outcome::BadUsage);
   }
+
   auto context = frontend::openDeviceContext(*selection, &error);
   if (!context) {
     report.fail(error);
@@ -200,19 +303,21 @@ int runCommand(Command& command, const GlobalOptions& options, std::FILE* out, s
   if (!options.trace.empty()) {
     trace = std::make_unique<TraceWriter>(utf8Path(options.trace));
     if (!trace->ok()) {
-      report.fail("cannot write the trace file " + options.trace);
+      report.fail("cannot write the trace file " + options.trace + ": " + trace->failure());
       return report.finish(Outcome::BadUsage);
     }
     traced = std::make_unique<device::TracingDeviceList>(context->devices(), trace->observer());
     ctx.devices = traced.get();
   }
 
+  ctx.trace = trace.get();
+
   if (command.need() == DeviceNeed::List) {
     const Outcome outcome = command.run(ctx);
-    return report.finish(persist(*context, report, outcome));
+    return report.finish(traceChecked(ctx, persist(ctx, outcome)));
   }
 
-  return runOnCamera(command, ctx, *selection);
+  return runOnCamera(command, ctx, *selection, stop);
 }
 
 }  // namespace emberline::cli

@@ -8,9 +8,17 @@
 #include <cstdio>
 
 #include "cli/command.h"
+#include "core/device/stop_token.h"
 
 namespace emberline::cli {
 
-int runCommand(Command& command, const GlobalOptions& options, std::FILE* out, std::FILE* errors);
+// `stop`: a request to stop (a signal) ends a workflow at the next request
+// boundary; the run then ends with 128 + the signal as its exit status.
+int runCommand(Command& command, const GlobalOptions& options, std::FILE* out, std::FILE* errors,
+               const device::StopSource* stop = nullptr);
+
+// The first two of `files` that are one file while one of them is written,
+// as a message naming both; empty when there are none.
+std::string sameFileConflict(const std::vector<FileUse>& files);
 
 }  // namespace emberline::cli

@@ -2,8 +2,10 @@
 
 namespace emberline::cli {
 
-int exitCode(Outcome outcome) {
+int exitCode(Outcome outcome, int stop_reason) {
   switch (outcome) {
+    case Outcome::Interrupted:
+      return stop_reason > 128 ? stop_reason : 130;
     case Outcome::Success:
       return 0;
     case Outcome::OperationFailed:
@@ -38,6 +40,8 @@ std::string_view outcomeName(Outcome outcome) {
       return "no-camera";
     case Outcome::CameraUnavailable:
       return "unavailable";
+    case Outcome::Interrupted:
+      return "interrupted";
   }
   return "failed";
 }
@@ -47,7 +51,8 @@ std::string_view exitStatusHelp() {
          "  0  success\n"
          "  1  the operation failed (on the camera, or its output file could not be written)\n"
          "  2  bad usage, or a bad input file (unreadable, wrong size, not an image of the family)\n"
-         "  3  no camera found, or the chosen camera (or simulator file) cannot be opened\n";
+         "  3  no camera found, or the chosen camera (or simulator file) cannot be opened\n"
+         "  130, 143, 129  stopped by an interrupt (Ctrl-C), a termination or a hang-up signal\n";
 }
 
 }  // namespace emberline::cli

@@ -2,8 +2,9 @@
 // lives in its own cmd_*.cpp, the frame around them in command_runner.cpp.
 
 #include <cstdio>
-#include <cstring>
 #include <memory>
+#include <sstream>
+#include <string_view>
 #include <vector>
 
 #include <CLI/CLI.hpp>
@@ -13,11 +14,35 @@
 #include "cli/exit_status.h"
 #include "cli/global_options.h"
 #include "cli/report.h"
+#include "core/device/stop_token.h"
 #include "platform/console.h"
+#include "platform/stop_signals.h"
 
 #ifndef EMBERLINE_VERSION
 #define EMBERLINE_VERSION "unknown"
 #endif
+
+namespace {
+
+// Whether the command line asks for JSON, looked at before (and whatever)
+// the parser says: even a usage error must then print one JSON object.
+// "--json", "--json=true" and the like; "--json=false" turns it off.
+bool wantsJson(int argc, char** argv) {
+  bool json = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "--") break;
+    if (arg == "--json") {
+      json = true;
+    } else if (arg.starts_with("--json=")) {
+      const std::string_view value = arg.substr(7);
+      json = !(value == "false" || value == "0" || value == "no" || value == "off");
+    }
+  }
+  return json;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   using namespace emberline::cli;
@@ -30,6 +55,11 @@ int main(int argc, char** argv) {
   argc = static_cast<int>(arguments.size());
   argv = utf8_argv.data();
 
+  // Signals become a stop request that the workflows see between requests.
+  emberline::device::StopSource stop;
+  emberline::platform::routeStopRequests(stop);
+  const bool json = wantsJson(argc, argv);
+
   std::vector<std::unique_ptr<Command>> commands;
   commands.push_back(makeListCommand());
   commands.push_back(makeInfoCommand());
@@ -38,6 +68,7 @@ int main(int argc, char** argv) {
   commands.push_back(makeEraseCommand());
   commands.push_back(makeExportCommand());
   commands.push_back(makeVersionCommand());
+  commands.push_back(makeWatchCommand());
   commands.push_back(makeSimCommand());
 #ifdef __linux__
   commands.push_back(makeUdevRuleCommand());  // access to the cameras is a udev matter
@@ -68,22 +99,37 @@ int main(int argc, char** argv) {
     subcommands.push_back(sub);
   }
 
+  const auto parsedCommand = [&]() -> Command* {
+    for (std::size_t i = 0; i < commands.size(); ++i)
+      if (subcommands[i]->parsed()) return commands[i].get();
+    return nullptr;
+  };
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
-    if (e.get_exit_code() == 0) return app.exit(e);  // --help, --version
-    // A usage error is exit status 2, whatever CLI11's own code would be.
-    bool json = false;
-    for (int i = 1; i < argc; ++i) json = json || std::strcmp(argv[i], "--json") == 0;
     Report report(json, stdout, stderr);
-    for (std::size_t i = 0; i < commands.size(); ++i)
-      if (subcommands[i]->parsed()) report.setCommand(commands[i]->name());
+    if (Command* command = parsedCommand()) report.setCommand(command->name());
+    if (e.get_exit_code() == 0) {
+      // --help, --version: their text, as a field of the object with --json.
+      std::ostringstream text;
+      app.exit(e, text, text);
+      const bool version = e.get_name() == "CallForVersion";
+      if (json) {
+        report.details()[version ? "version" : "help"] = version ? EMBERLINE_VERSION : text.str();
+      } else {
+        std::fputs(text.str().c_str(), stdout);
+      }
+      return report.finish(Outcome::Success);
+    }
+    // A usage error is exit status 2, whatever CLI11's own code would be.
     report.fail(std::string(e.what()) + " (emberline --help shows the usage)");
     return report.finish(Outcome::BadUsage);
   }
 
-  for (std::size_t i = 0; i < commands.size(); ++i) {
-    if (subcommands[i]->parsed()) return runCommand(*commands[i], options, stdout, stderr);
-  }
-  return exitCode(Outcome::BadUsage);
+  options.json = json;
+  if (Command* command = parsedCommand()) return runCommand(*command, options, stdout, stderr, &stop);
+  Report report(json, stdout, stderr);
+  report.fail("no command given (emberline --help shows the usage)");
+  return report.finish(Outcome::BadUsage);
 }

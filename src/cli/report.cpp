@@ -1,14 +1,31 @@
 #include "cli/report.h"
 
+#include <cerrno>
+#include <cstring>
+
 #include "cli/recording_ui.h"
 
 namespace emberline::cli {
 
 Report::Report(bool json, std::FILE* out, std::FILE* errors) : json_(json), out_(out), errors_(errors) {}
 
+void Report::flush(std::FILE* stream) {
+  errno = 0;
+  if (std::fflush(stream) != 0 && stream == out_ && out_error_ == 0) out_error_ = errno != 0 ? errno : EIO;
+}
+
+std::string Report::stdoutFailure() {
+  flush(out_);
+  if (out_error_ == 0 && !std::ferror(out_)) return {};
+  // Another writer (the progress display) met the error first; stdio keeps
+  // only the flag, so name the usual causes.
+  const std::string why = out_error_ != 0 ? std::strerror(out_error_) : "a full disk or a closed pipe";
+  return "cannot write to standard output: " + why;
+}
+
 void Report::say(std::string_view line) {
   std::fprintf(human(), "%.*s\n", static_cast<int>(line.size()), line.data());
-  std::fflush(human());
+  flush(human());
 }
 
 void Report::fail(std::string message, bool already_shown) {
@@ -18,14 +35,22 @@ void Report::fail(std::string message, bool already_shown) {
 }
 
 int Report::finish(Outcome outcome, const RecordingUiPort* ui) {
-  const int code = exitCode(outcome);
+  // Human text on stdout that did not arrive spoils a success.
+  if (!json_) {
+    const std::string broken = stdoutFailure();
+    if (!broken.empty() && outcome == Outcome::Success) {
+      fail(broken);
+      outcome = Outcome::OperationFailed;
+    }
+  }
+  int code = exitCode(outcome, stop_reason_);
   if (outcome != Outcome::Success && !failure_.empty() && !failure_shown_) {
     std::fprintf(errors_, "emberline: %s\n", failure_.c_str());
     std::fflush(errors_);
   }
   if (json_) {
     nlohmann::ordered_json doc;
-    doc["command"] = command_;
+    doc["command"] = command_.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(command_);
     doc["ok"] = outcome == Outcome::Success;
     doc["outcome"] = outcomeName(outcome);
     doc["exit_code"] = code;
@@ -39,7 +64,12 @@ int Report::finish(Outcome outcome, const RecordingUiPort* ui) {
     // rather than lose the whole report.
     const auto text = doc.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
     std::fprintf(out_, "%s\n", text.c_str());
-    std::fflush(out_);
+    const std::string broken = stdoutFailure();
+    if (!broken.empty()) {
+      std::fprintf(errors_, "emberline: %s\n", broken.c_str());
+      std::fflush(errors_);
+      if (code == 0) code = exitCode(Outcome::OperationFailed);
+    }
   }
   return code;
 }

@@ -4,6 +4,8 @@
 // --json, where stdout carries exactly one JSON object:
 //   {"command": "burn", "ok": true, "outcome": "ok", "exit_code": 0, ...details}
 // with "error" when the run failed and the command's own fields beside.
+// Every write to stdout is checked: a full disk or a closed pipe turns a
+// success into exit status 1 with a message, never into a silent success.
 
 #include <cstdio>
 #include <string>
@@ -29,7 +31,14 @@ class Report {
   void setCommand(std::string name) { command_ = std::move(name); }
   // The command's own fields of the JSON object.
   nlohmann::ordered_json& details() { return details_; }
+  // The exit status of an interrupted run (128 + the signal).
+  void setStopReason(int reason) { stop_reason_ = reason; }
 
+  // Another writer's failure on `stream` (the progress display's), so the
+  // run can name it.
+  void noteWriteError(std::FILE* stream, int error) {
+    if (stream == out_ && out_error_ == 0) out_error_ = error;
+  }
   // A line of human text.
   void say(std::string_view line);
   // The reason the run failed, printed once on stderr when the run ends
@@ -43,12 +52,19 @@ class Report {
   int finish(Outcome outcome, const RecordingUiPort* ui = nullptr);
 
  private:
+  // Flushes `stream`; remembers the first error stdout gave.
+  void flush(std::FILE* stream);
+  // The reason stdout failed, empty when every write to it went through.
+  std::string stdoutFailure();
+
   bool json_;
   std::FILE* out_;
   std::FILE* errors_;
   std::string command_;
   std::string failure_;
   bool failure_shown_ = false;
+  int stop_reason_ = 0;
+  int out_error_ = 0;  // errno of the first failed flush of stdout
   nlohmann::ordered_json details_ = nlohmann::ordered_json::object();
 };
 

@@ -1,6 +1,7 @@
 #include "cli/terminal_ui.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -28,10 +29,15 @@ TerminalUi::TerminalUi(std::FILE* out, std::FILE* errors, bool interactive,
 
 TerminalUi::~TerminalUi() { finishLine(); }
 
+void TerminalUi::flushOut() {
+  errno = 0;
+  if (std::fflush(out_) != 0 && write_error_ == 0) write_error_ = errno != 0 ? errno : EIO;
+}
+
 void TerminalUi::finishLine() {
   if (drawn_percent_ < 0) return;
   std::fputc('\n', out_);
-  std::fflush(out_);
+  flushOut();
   drawn_percent_ = -1;
 }
 
@@ -41,7 +47,7 @@ void TerminalUi::setStatus(int string_id) {
   const auto text = workflows::loadString(language_, string_id);
   finishLine();
   if (!text.empty()) std::fprintf(out_, "%.*s\n", static_cast<int>(text.size()), text.data());
-  std::fflush(out_);
+  flushOut();
   if (!stage_active_) label_ = std::string(text);
 }
 
@@ -60,7 +66,7 @@ void TerminalUi::showControl(int control_id, bool visible) {
       const auto stage = stageLabel(control_id - 1, language_);
       std::fprintf(out_, "%.*s: OK!\n", static_cast<int>(stage.size()), stage.data());
     }
-    std::fflush(out_);
+    flushOut();
     stage_active_ = false;
     return;
   }
@@ -72,7 +78,7 @@ void TerminalUi::showControl(int control_id, bool visible) {
   position_ = minimum_;
   if (!interactive_) {
     std::fprintf(out_, "%s\n", label_.c_str());
-    std::fflush(out_);
+    flushOut();
   }
 }
 
@@ -102,13 +108,13 @@ void TerminalUi::draw() {
   std::string bar(static_cast<std::size_t>(filled), '#');
   bar.append(static_cast<std::size_t>(kBarWidth - filled), '-');
   std::fprintf(out_, "\r%-16s [%s] %3d%%", label_.c_str(), bar.c_str(), percent);
-  std::fflush(out_);
+  flushOut();
   drawn_percent_ = percent;
 }
 
 void TerminalUi::showMessage(const std::string& text, const std::string& caption) {
   finishLine();
-  std::fflush(out_);
+  flushOut();
   if (!caption.empty()) std::fprintf(errors_, "%s: ", caption.c_str());
   std::fprintf(errors_, "%s\n", text.c_str());
   std::fflush(errors_);

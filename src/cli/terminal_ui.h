@@ -30,9 +30,12 @@ class TerminalUi final : public workflows::UiPort {
 
   // Ends a bar line in progress, so that other output starts on a line of its own.
   void finishLine();
+  // The errno of the first write to `out` that failed; 0 when none did.
+  int writeError() const { return write_error_; }
 
  private:
   void draw();
+  void flushOut();
 
   std::FILE* out_;
   std::FILE* errors_;
@@ -48,6 +51,7 @@ class TerminalUi final : public workflows::UiPort {
   // 64 KB half; the terminal shows the stage as one bar over both sweeps.
   int sweeps_ = 1;
   int sweep_ = 0;
+  int write_error_ = 0;
 };
 
 // True when `stream` is a terminal that can redraw a line.

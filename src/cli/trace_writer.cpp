@@ -1,8 +1,12 @@
 #include "cli/trace_writer.h"
 
+#include <cerrno>
+#include <cstring>
+
 #include <nlohmann/json.hpp>
 
 #include "core/device/guid.h"
+#include "platform/files.h"
 
 namespace emberline::cli {
 
@@ -22,7 +26,22 @@ std::string hex(const std::vector<std::uint8_t>& bytes) {
 }  // namespace
 
 TraceWriter::TraceWriter(const std::filesystem::path& path, std::chrono::steady_clock::time_point start)
-    : out_(path, std::ios::out | std::ios::trunc | std::ios::binary), start_(start) {}
+    : out_(platform::openStdioFile(path, "wb")), start_(start) {
+  if (out_ == nullptr) error_ = errno != 0 ? errno : EIO;
+}
+
+TraceWriter::~TraceWriter() { close(); }
+
+std::string TraceWriter::failure() const { return error_ == 0 ? std::string{} : std::strerror(error_); }
+
+bool TraceWriter::close() {
+  if (out_ != nullptr) {
+    errno = 0;
+    if (std::fclose(out_) != 0 && error_ == 0) error_ = errno != 0 ? errno : EIO;
+    out_ = nullptr;
+  }
+  return error_ == 0;
+}
 
 std::string TraceWriter::formatLine(const device::TraceEvent& event,
                                     std::chrono::steady_clock::time_point start) {
@@ -43,10 +62,13 @@ std::string TraceWriter::formatLine(const device::TraceEvent& event,
 }
 
 void TraceWriter::write(const device::TraceEvent& event) {
-  if (!out_) return;
-  out_ << formatLine(event, start_) << '\n';
-  // A run that crashes or is interrupted still leaves its requests behind.
-  out_.flush();
+  if (!ok()) return;
+  const std::string line = formatLine(event, start_) + '\n';
+  errno = 0;
+  // Flushed line by line: a run that crashes or is interrupted still leaves
+  // its requests behind.
+  if (std::fwrite(line.data(), 1, line.size(), out_) != line.size() || std::fflush(out_) != 0)
+    error_ = errno != 0 ? errno : EIO;
 }
 
 }  // namespace emberline::cli

@@ -10,8 +10,8 @@
 // "property_set".
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "core/device/tracing.h"
@@ -23,8 +23,17 @@ class TraceWriter {
   // Opens (truncates) `path`; check ok() afterwards.
   explicit TraceWriter(const std::filesystem::path& path,
                        std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now());
+  ~TraceWriter();
+  TraceWriter(const TraceWriter&) = delete;
+  TraceWriter& operator=(const TraceWriter&) = delete;
 
-  bool ok() const { return static_cast<bool>(out_); }
+  bool ok() const { return out_ != nullptr && error_ == 0; }
+  // Why the file could not be opened or written ("No space left on device"),
+  // empty while every line arrived. Lines after a failed one are dropped.
+  std::string failure() const;
+  // Closes the file, so that a failure of the last write shows; false when
+  // any line was lost.
+  bool close();
   void write(const device::TraceEvent& event);
   device::TraceObserver observer() {
     return [this](const device::TraceEvent& e) { write(e); };
@@ -35,7 +44,8 @@ class TraceWriter {
                                 std::chrono::steady_clock::time_point start);
 
  private:
-  std::ofstream out_;
+  std::FILE* out_ = nullptr;
+  int error_ = 0;
   std::chrono::steady_clock::time_point start_;
 };
 

@@ -1,5 +1,6 @@
 #include "frontend/device_selection.h"
 
+#include <cerrno>
 #include <charconv>
 #include <system_error>
 #include <utility>
@@ -97,6 +98,8 @@ class PlatformContext final : public DeviceContext {
     return platform_->describeOpenError(error, id);
   }
 
+  std::string cameraPath() const override { return only_id_; }
+
   // Narrows the context to the listed device whose id is `id`.
   void restrictTo(const std::string& id) {
     only_id_ = id;
@@ -112,38 +115,80 @@ class PlatformContext final : public DeviceContext {
   std::unique_ptr<device::SingleDeviceList> only_;  // refers to platform_'s list
 };
 
+// The device list a simulated camera is reached through, repointed when the
+// camera is read anew from its file.
+class ForwardingList final : public device::DeviceList {
+ public:
+  void point(device::DeviceList& inner) { inner_ = &inner; }
+  int enumerate(std::vector<device::DeviceEntry>& out) override { return inner_->enumerate(out); }
+  std::shared_ptr<device::CaptureDevice> open(const device::DeviceEntry& entry, int* error) override {
+    return inner_->open(entry, error);
+  }
+
+ private:
+  device::DeviceList* inner_ = nullptr;
+};
+
 class SimContext final : public DeviceContext {
  public:
   SimContext(std::filesystem::path state, std::shared_ptr<sim::SimCamera> camera,
              std::chrono::microseconds latency)
-      : state_(std::move(state)), camera_(std::move(camera)) {
-    list_.add(camera_, "sim:" + state_.string());
-    if (latency.count() > 0)
-      delayed_ = std::make_unique<DelayedDeviceList>(list_, latency, platform::systemClock());
+      : state_(std::move(state)), latency_(latency) {
+    is_simulated_ = true;
+    attach(std::move(camera));
   }
 
-  device::DeviceList& devices() override {
-    return delayed_ ? *delayed_ : static_cast<device::DeviceList&>(list_);
-  }
+  device::DeviceList& devices() override { return front_; }
 
+  // A command that changed nothing the state file keeps leaves the file as it is.
   int persist(std::string* error) override {
+    if (!camera_->changedSinceLoad()) return 0;
     const int rc = camera_->save(state_);
     if (rc != 0)
       setError(error, "cannot save the simulated camera to " + state_.string() + ": " + errnoText(rc));
     return rc;
   }
 
+  int reload(std::string* error) override {
+    std::string message;
+    auto camera = sim::SimCamera::load(state_, &message);
+    if (!camera) {
+      setError(error, message.empty() ? "cannot read the simulated camera in " + state_.string() : message);
+      return -EIO;
+    }
+    attach(std::move(camera));
+    return 0;
+  }
+
   std::string searched() const override { return "the simulated camera in " + state_.string(); }
+  std::string cameraPath() const override { return state_.string(); }
 
   std::string describeOpenError(int error, const std::string&) const override {
     return "the simulated camera in " + state_.string() + " cannot be opened: " + errnoText(error);
   }
 
  private:
+  struct Lists {
+    sim::SimDeviceList sim;
+    std::unique_ptr<DelayedDeviceList> delayed;  // refers to sim
+  };
+
+  void attach(std::shared_ptr<sim::SimCamera> camera) {
+    auto lists = std::make_unique<Lists>();
+    lists->sim.add(camera, "sim:" + state_.string());
+    if (latency_.count() > 0)
+      lists->delayed = std::make_unique<DelayedDeviceList>(lists->sim, latency_, platform::systemClock());
+    front_.point(lists->delayed ? static_cast<device::DeviceList&>(*lists->delayed) : lists->sim);
+    camera_ = std::move(camera);
+    // Earlier lists stay: a device opened through one may still be in use.
+    lists_.push_back(std::move(lists));
+  }
+
   std::filesystem::path state_;
+  std::chrono::microseconds latency_;
   std::shared_ptr<sim::SimCamera> camera_;
-  sim::SimDeviceList list_;
-  std::unique_ptr<DelayedDeviceList> delayed_;  // refers to list_
+  std::vector<std::unique_ptr<Lists>> lists_;
+  ForwardingList front_;
 };
 
 std::unique_ptr<DeviceContext> openSim(const DeviceSpec& selection, std::string* error) {

@@ -48,12 +48,27 @@ class DeviceContext {
   // Writes back a simulated camera's state; 0 or -errno (message in `error`).
   // A platform context has nothing to write and returns 0.
   virtual int persist(std::string* error) = 0;
+  // Reads a simulated camera anew from its file, after something else (the
+  // station window) drove it; 0 or -errno (message in `error`). A platform
+  // context holds no camera state and returns 0.
+  virtual int reload(std::string* error) {
+    (void)error;
+    return 0;
+  }
   // What this context searches, for "no camera found" messages, e.g.
   // "the video-capture devices in /sys/class/video4linux".
   virtual std::string searched() const = 0;
   // A sentence saying why the device `id` could not be opened (`error` is a
   // negative errno from DeviceList::open), with a hint where one helps.
   virtual std::string describeOpenError(int error, const std::string& id) const = 0;
+  // The one camera this context is narrowed to (its device node, or a
+  // simulated camera's state file), for the camera lock; empty when every
+  // camera is a candidate.
+  virtual std::string cameraPath() const { return {}; }
+  bool simulated() const { return is_simulated_; }
+
+ protected:
+  bool is_simulated_ = false;
 };
 
 // nullptr and a message naming the device and what to do when it cannot be

@@ -35,6 +35,10 @@ std::unique_ptr<PlatformDevices> makePlatformDevices();
 // not sim:PATH).
 bool isDevicePath(std::string_view text);
 
+// Where the camera at device path `path` is plugged in (a USB port path),
+// for telling cameras of one model apart; empty when unknown.
+std::string devicePort(const std::string& path);
+
 // A device path as this platform writes them, for help and error texts.
 std::string_view devicePathExample();
 

@@ -8,6 +8,7 @@
 
 #include "frontend/platform_devices.h"
 #include "platform/linux/linux_device_list.h"
+#include "platform/linux/usb_port.h"
 
 namespace emberline::frontend {
 
@@ -71,5 +72,9 @@ std::unique_ptr<PlatformDevices> makePlatformDevices() {
 bool isDevicePath(std::string_view text) { return !text.empty() && text.front() == '/'; }
 
 std::string_view devicePathExample() { return "/dev/video2"; }
+
+std::string devicePort(const std::string& path) {
+  return platform::linux_uvc::usbPortPath(envPath("EMBERLINE_SYSFS_ROOT", "/sys"), path);
+}
 
 }  // namespace emberline::frontend

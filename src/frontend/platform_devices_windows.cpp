@@ -52,6 +52,9 @@ bool isDevicePath(std::string_view text) {
   return text.starts_with("\\\\") || text.starts_with("@device:");
 }
 
+// The device path itself names the USB port's instance; no finer name is kept.
+std::string devicePort(const std::string&) { return {}; }
+
 std::string_view devicePathExample() { return "\\\\?\\usb#vid_...#{...}\\global"; }
 
 }  // namespace emberline::frontend

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <span>
 #include <vector>
@@ -26,5 +27,9 @@ int replaceFile(const std::filesystem::path& from, const std::filesystem::path& 
 // way that does not stop another process from replacing it meanwhile.
 int readWholeFile(const std::filesystem::path& path, std::vector<std::uint8_t>& out,
                   std::size_t limit);
+
+// std::fopen by path: binary whatever `mode` says, and on Windows by the
+// path's wide name (a narrow name there is in the ANSI code page).
+std::FILE* openStdioFile(const std::filesystem::path& path, const char* mode);
 
 }  // namespace emberline::platform

@@ -5,23 +5,50 @@
 
 #include "core/device/guid.h"
 #include "core/device/protocol.h"
+#include "sim/chip_memory_layout.h"
 #include "sim/flash_parts.h"
 #include "sim/precise_wait.h"
 
 namespace emberline::sim {
 
+namespace {
+
+constexpr int kBypassKind = 23;
+constexpr std::uint8_t kBypassModeByte = 2;
+
+// A camera in the field whose firmware bypasses the status write has an
+// unprotected flash; every other part powers up with its protect bits set.
+std::uint8_t powerOnStatus(const SimSettings& settings) {
+  if (settings.flash_status) return *settings.flash_status;
+  if (settings.device_kind == kBypassKind && settings.mode_byte == kBypassModeByte) return 0x00;
+  return simFlashPartFor(settings.flash_id).protect_bits;
+}
+
+BusyPolls busyPolls(const SimSettings& s) {
+  return {std::min(s.busy_polls_after_erase, kMaxBusyPolls),
+          std::min(s.busy_polls_after_program, kMaxBusyPolls),
+          std::min(s.busy_polls_after_status_write, kMaxBusyPolls)};
+}
+
+}  // namespace
+
 SimSettings normalizedSettings(SimSettings settings) {
   if (settings.flash_size == 0) settings.flash_size = 0x20000;
   settings.flash_size = std::min(settings.flash_size, kMaxFlashSize);
+  settings.latency = std::min(settings.latency, kMaxLatency);
   return settings;
 }
 
 CameraCore::CameraCore(const SimSettings& requested)
     : settings(normalizedSettings(requested)),
       flash(simFlashPartFor(settings.flash_id), settings.flash_id, settings.flash_id_continuation,
-            settings.flash_size, settings.busy_polls_after_erase),
+            settings.flash_size, busyPolls(settings), powerOnStatus(settings)),
       dsp(settings, flash),
-      unit(settings, dsp) {}
+      unit(settings, dsp, faults) {
+  std::vector<std::uint8_t> image(settings.flash_size, 0xFF);
+  layOutFlash(settings, image);
+  flash.setContent(image);
+}
 
 std::optional<std::uint32_t> CameraCore::findNode(const device::Guid& property_set) const {
   std::lock_guard lock(mutex);
@@ -36,6 +63,7 @@ int CameraCore::control(const device::ControlRequest& request) {
   waitPrecisely(settings.latency);
   const device::XuOp op = request.op();
   int result = faults.admit();
+  waitPrecisely(faults.extraDelay());
   const bool reaches_unit = request.property_set == device::kExtensionUnitPropertySet &&
                             request.node_id == settings.node_id;
   if (result == 0 && !reaches_unit) result = -ENOENT;
@@ -46,7 +74,7 @@ int CameraCore::control(const device::ControlRequest& request) {
     if (request.selector == device::XU_SEL_REGISTER) {
       register_address = unit.registerAddressed(op, request.payload);
     }
-    result = faults.inspect(request.selector, register_address);
+    result = faults.inspect(request.selector, op, register_address);
     if (result == 0) result = unit.control(request.selector, op, request.payload);
   }
   log(TrafficRecord::Kind::Control, request.selector, op, request.node_id, request.payload, result);
@@ -69,6 +97,7 @@ int CameraCore::driverProperty(const device::Guid& property_set, device::XuOp op
   ++requests;
   waitPrecisely(settings.latency);
   int result = faults.admit();
+  waitPrecisely(faults.extraDelay());
   const bool answers = kind == TrafficRecord::Kind::DriverSetA ? faults.plan().driver_set_a
                                                                : faults.plan().driver_set_b;
   if (result == 0 && !answers) result = -ENOTSUP;

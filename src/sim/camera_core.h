@@ -16,6 +16,7 @@
 #include "sim/fault_gate.h"
 #include "sim/sim_camera.h"
 #include "sim/spi_nor_flash.h"
+#include "sim/state_file.h"
 
 namespace emberline::sim {
 
@@ -37,13 +38,15 @@ struct CameraCore {
                      std::span<std::uint8_t, 40> record);
 
   void installFaults(const FaultPlan& plan);  // caller holds the lock
+  // Everything the state file keeps; the caller holds the lock.
+  SavedState snapshot() const;
 
   mutable std::mutex mutex;
   const SimSettings settings;
+  FaultGate faults;
   SpiNorFlash flash;
   SimDsp dsp;
   ExtensionUnit unit;
-  FaultGate faults;
   std::vector<TrafficRecord> traffic;
   bool traffic_log = true;
   std::uint64_t requests = 0;
@@ -55,6 +58,9 @@ struct CameraCore {
 
 struct SimCamera::State {
   std::shared_ptr<CameraCore> core;
+  // The saved form of the camera as load() found it (SPI shift registers
+  // cleared); empty for a camera that was not loaded.
+  std::vector<std::uint8_t> as_loaded{};
 };
 
 }  // namespace emberline::sim

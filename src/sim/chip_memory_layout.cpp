@@ -60,16 +60,17 @@ std::uint16_t writeProtectConfigAddress(std::uint8_t chip_id) {
   }
 }
 
-void layOutChipMemory(const SimSettings& settings, std::span<std::uint8_t> memory7,
-                      std::span<std::uint8_t> memory9) {
+void layOutFlash(const SimSettings& settings, std::span<std::uint8_t> flash) {
   for (const auto& place : versionBlockPlaces(settings.chip_id)) {
-    putText(memory7, place.base, settings.field1, 10);
-    putText(memory7, place.base + 10u, settings.field2, 10);
-    putText(memory7, place.base + 20u, settings.field3, 10);
-    putText(memory7, place.tag, settings.tag, 5);
+    putText(flash, place.base, settings.field1, 10);
+    putText(flash, place.base + 10u, settings.field2, 10);
+    putText(flash, place.base + 20u, settings.field3, 10);
+    putText(flash, place.tag, settings.tag, 5);
   }
-  memory7[writeProtectConfigAddress(settings.chip_id)] = settings.wp_config;
+  flash[writeProtectConfigAddress(settings.chip_id) % flash.size()] = settings.wp_config;
+}
 
+void layOutProbeMemory(const SimSettings& settings, std::span<std::uint8_t> memory9) {
   // The last probe word holds the ROM tag and a version byte, so a caller
   // that shows the probe's buffer shows something readable.
   putText(memory9, kProbeAddresses[4], settings.tag, 5);

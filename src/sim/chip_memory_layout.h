@@ -1,8 +1,8 @@
 #pragma once
 
 // Where the firmware keeps its version block and write-protect configuration
-// byte in memory space 7, per chip id, and the space-9 words the device-kind
-// probe reads.
+// byte in the flash (memory space 7), per chip id, and the space-9 words the
+// device-kind probe reads.
 
 #include <cstdint>
 #include <span>
@@ -27,8 +27,11 @@ std::uint16_t writeProtectConfigAddress(std::uint8_t chip_id);
 // The five addresses the device-kind probe reads in space 9.
 inline constexpr std::uint16_t kProbeAddresses[] = {0x9FF8, 0xD2B2, 0xDFF8, 0xBFF8, 0xC7F8};
 
-// Fills fresh chip memory from `settings`.
-void layOutChipMemory(const SimSettings& settings, std::span<std::uint8_t> memory7,
-                      std::span<std::uint8_t> memory9);
+// Writes a new camera's version block and configuration byte into its flash
+// image (offsets wrap on a small part).
+void layOutFlash(const SimSettings& settings, std::span<std::uint8_t> flash);
+
+// Fills fresh probe memory (space 9) from `settings`.
+void layOutProbeMemory(const SimSettings& settings, std::span<std::uint8_t> memory9);
 
 }  // namespace emberline::sim

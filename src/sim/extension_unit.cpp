@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <optional>
 
 #include "core/device/protocol.h"
 #include "sim/dsp.h"
+#include "sim/fault_gate.h"
 #include "sim/sim_camera.h"
 
 namespace emberline::sim {
@@ -29,8 +31,8 @@ std::uint16_t addressOf(std::span<const std::uint8_t> payload) {
 }
 }  // namespace
 
-ExtensionUnit::ExtensionUnit(const SimSettings& settings, SimDsp& dsp)
-    : settings_(settings), dsp_(dsp) {}
+ExtensionUnit::ExtensionUnit(const SimSettings& settings, SimDsp& dsp, const FaultGate& faults)
+    : settings_(settings), dsp_(dsp), faults_(faults) {}
 
 int ExtensionUnit::control(std::uint32_t selector, device::XuOp op,
                            std::span<std::uint8_t> payload) {
@@ -82,16 +84,15 @@ int ExtensionUnit::multi(device::XuOp op, std::span<std::uint8_t> payload) {
   return 0;
 }
 
-// Selector 3: the 11-byte form reaches the flash through the block path, the
-// 12-byte form DSP memory. A read set-up points the GETs that follow at an
-// area; each GET delivers the next `count` bytes of it.
+// Selector 3: the DSP's block path to the flash, whatever the payload length
+// (11 bytes from the dialog, 12 from the library: the command bytes are the
+// same). A read set-up points the GETs that follow at an area; each GET
+// delivers the next `count` bytes of it.
 int ExtensionUnit::blocks(device::XuOp op, std::span<std::uint8_t> payload) {
-  const bool to_flash = payload.size() == device::kDialogFlashPayloadSize;
-  if (!to_flash && payload.size() != device::kLibraryPayloadSize) return -EINVAL;
-  if (op == device::XuOp::Get) {
-    deliverBlock(payload);
-    return 0;
-  }
+  if (payload.size() != device::kDialogFlashPayloadSize &&
+      payload.size() != device::kLibraryPayloadSize)
+    return -EINVAL;
+  if (op == device::XuOp::Get) return deliverBlock(payload);
   const std::uint16_t address = addressOf(payload);
   const std::uint8_t command = payload[2];
   area_.active = false;
@@ -99,40 +100,34 @@ int ExtensionUnit::blocks(device::XuOp op, std::span<std::uint8_t> payload) {
   const std::uint32_t bank = (command & kCommandUpperBank) ? 0x10000u : 0u;
   const std::uint8_t count = blockCount(command);
   if (command & kCommandRead) {
-    area_ = {true, to_flash, command, bank, address, count};
+    area_ = {true, command, bank, address, count};
     return 0;
   }
   if (count == 0) return 0;
-  const auto data = payload.subspan(kBlockData, count);
-  if (to_flash) {
-    dsp_.writeFlash(bank | address, data);
-  } else {
-    auto& memory = dsp_.memory7();
-    for (std::size_t i = 0; i < count; ++i) {
-      memory[bank | static_cast<std::uint16_t>(address + i)] = data[i];
-    }
-  }
+  dsp_.writeFlash(bank | address, payload.subspan(kBlockData, count));
   return 0;
 }
 
 // The read cursor stays within its 64 KB bank: reaching the other bank takes
-// a new set-up.
-void ExtensionUnit::deliverBlock(std::span<std::uint8_t> payload) {
+// a new set-up. A fault planned at an offset the block covers fails the GET
+// or inverts that byte.
+int ExtensionUnit::deliverBlock(std::span<std::uint8_t> payload) {
   std::fill(payload.begin(), payload.end(), std::uint8_t{0});
-  if (!area_.active) return;
+  if (!area_.active) return 0;
+  const std::uint32_t offset = area_.bank | area_.address;
+  const auto covers = [&](const std::optional<std::uint32_t>& at) -> std::optional<std::size_t> {
+    if (!at || *at < offset || *at >= offset + area_.count) return std::nullopt;
+    return *at - offset;
+  };
+  if (covers(faults_.plan().fail_read_at)) return faults_.error();
   payload[0] = static_cast<std::uint8_t>(area_.address);
   payload[1] = static_cast<std::uint8_t>(area_.address >> 8);
   payload[2] = area_.command;
   const auto data = payload.subspan(kBlockData, area_.count);
-  if (area_.flash) {
-    dsp_.readFlash(area_.bank | area_.address, data);
-  } else {
-    const auto& memory = dsp_.memory7();
-    for (std::size_t i = 0; i < data.size(); ++i) {
-      data[i] = memory[area_.bank | static_cast<std::uint16_t>(area_.address + i)];
-    }
-  }
+  dsp_.readFlash(offset, data);
+  if (const auto wrong = covers(faults_.plan().wrong_byte_at)) data[*wrong] = static_cast<std::uint8_t>(~data[*wrong]);
   area_.address = static_cast<std::uint16_t>(area_.address + area_.count);
+  return 0;
 }
 
 // Selector 4: space-9 reads, answered only by firmware of the probed kind.

@@ -12,12 +12,13 @@
 
 namespace emberline::sim {
 
+class FaultGate;
 class SimDsp;
 struct SimSettings;
 
 class ExtensionUnit {
  public:
-  ExtensionUnit(const SimSettings& settings, SimDsp& dsp);
+  ExtensionUnit(const SimSettings& settings, SimDsp& dsp, const FaultGate& faults);
 
   // One request that reached the unit. A GET writes `payload` only when it
   // succeeds. 0 or -errno.
@@ -34,7 +35,6 @@ class ExtensionUnit {
   // Where a selector-3 read set-up points the following GETs.
   struct ReadArea {
     bool active = false;
-    bool flash = false;     // block path (11-byte form) or DSP memory (12-byte form)
     std::uint8_t command = 0;
     std::uint32_t bank = 0;  // 0 or 0x10000
     std::uint16_t address = 0;
@@ -46,10 +46,11 @@ class ExtensionUnit {
   int blocks(device::XuOp op, std::span<std::uint8_t> payload);
   int space9(device::XuOp op, std::span<std::uint8_t> payload);
   int info(device::XuOp op, std::span<std::uint8_t> payload);
-  void deliverBlock(std::span<std::uint8_t> payload);
+  int deliverBlock(std::span<std::uint8_t> payload);
 
   const SimSettings& settings_;
   SimDsp& dsp_;
+  const FaultGate& faults_;
   std::uint16_t read_register_ = 0;
   std::uint8_t read_value_ = 0;
   std::array<std::uint8_t, 8> multi_{};

@@ -3,6 +3,7 @@
 // Decides, request by request, whether the installed FaultPlan makes a
 // request fail, and numbers the requests it sees.
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 
@@ -20,15 +21,20 @@ class FaultGate {
   // 0 otherwise.
   int admit();
 
-  // The failure a request that reached the unit meets for its selector or,
-  // for selector 1, the register it addresses; 0 when none.
-  int inspect(std::uint32_t selector, std::optional<std::uint16_t> register_address) const;
+  // The failure a request that reached the unit meets for its selector and
+  // direction or, for selector 1, the register it addresses; 0 when none.
+  int inspect(std::uint32_t selector, device::XuOp op,
+              std::optional<std::uint16_t> register_address) const;
+
+  // How much longer than usual the request admitted last takes.
+  std::chrono::microseconds extraDelay() const;
+
+  // The errno injected failures carry.
+  int error() const;
 
   bool vanished() const;
 
  private:
-  int failure() const;
-
   FaultPlan plan_;
   std::uint64_t number_ = 0;  // of the last request admitted
 };

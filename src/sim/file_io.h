@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace emberline::sim {
@@ -14,8 +15,10 @@ namespace emberline::sim {
 // a mix. 0 or -errno; the temporary file is removed on failure.
 int writeFileAtomically(const std::filesystem::path& path, std::span<const std::uint8_t> bytes);
 
-// Reads the whole file (at most `limit` bytes; larger files give -EFBIG).
-int readWholeFile(const std::filesystem::path& path, std::vector<std::uint8_t>& out,
-                  std::size_t limit);
+// Reads a whole regular file of at most `limit` bytes. Anything else (a FIFO,
+// a device, a folder, a larger file) is refused at once, without waiting on
+// it: false, and what is wrong in `what`.
+bool readRegularFile(const std::filesystem::path& path, std::vector<std::uint8_t>& out,
+                     std::size_t limit, std::string& what);
 
 }  // namespace emberline::sim

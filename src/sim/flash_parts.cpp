@@ -30,11 +30,12 @@ constexpr SimFlashPart kParts[] = {
     {.description = "9D 7B xx: JEDEC part (0xAB 9D 7B), chip erase 0xC7 only, sector erase 0xD7",
      .maker = 0x9D, .device = 0x7B, .any_third = true,
      .id_ab = {true, 0x9D, 0x7B}, .chip_erase = {0xC7, 0}, .sector_erase = 0xD7},
-    {.description = "BF 48: no 0x9F, 0x90/0xAB BF 48, programs with 0xAF, erases with 0x60, "
-                    "status write only after 0x50",
+    {.description = "BF 48: no 0x9F, 0x90/0xAB BF 48, programs with 0xAF (one byte per command), "
+                    "erases with 0x60, status write only after 0x50 and at once",
      .maker = 0xBF, .device = 0x48, .any_third = true, .answers_jedec = false,
      .id_90 = {true, 0xBF, 0x48}, .id_ab = {true, 0xBF, 0x48}, .program = 0xAF,
-     .chip_erase = {0x60, 0}, .fast_read = false, .status_write_needs_ewsr = true},
+     .chip_erase = {0x60, 0}, .fast_read = false, .status_write_needs_ewsr = true,
+     .instant_status_write = true},
     {.description = "8C 30 10: 512 Kbit JEDEC part (0x90 8C 05, 0xAB 05)",
      .maker = 0x8C, .device = 0x30, .third = 0x10,
      .id_90 = {true, 0x8C, 0x05}, .signature_ab = 0x05},

@@ -40,6 +40,8 @@ struct SimFlashPart {
   bool array_read_e8 = false;   // 0xE8 with four dummy bytes
   std::uint8_t protect_bits = 0x0C;  // block-protect bits: any set protects the array
   bool status_write_needs_ewsr = false;  // write status only right after 0x50
+  // Volatile protect bits: a status write takes no time, so no busy polls.
+  bool instant_status_write = false;
 };
 
 // Every modelled part, catalogue parts first.

@@ -1,6 +1,5 @@
 // SimCamera::save and SimCamera::load: the camera's state to and from one file.
 
-#include <cstring>
 
 #include "sim/camera_core.h"
 #include "sim/file_io.h"
@@ -10,7 +9,30 @@
 namespace emberline::sim {
 
 namespace {
+
 constexpr std::size_t kLargestStateFile = 64u << 20;  // 16 MB of flash and change
+
+// The saved form with the SPI port's passing state left out, for telling
+// whether anything kept has changed.
+std::vector<std::uint8_t> comparable(SavedState state) {
+  for (std::size_t address = 0; address < state.registers.size(); ++address) {
+    if (isSpiShiftRegister(static_cast<std::uint16_t>(address))) state.registers[address] = 0;
+  }
+  return encodeState(state);
+}
+
+}  // namespace
+
+SavedState CameraCore::snapshot() const {
+  SavedState state;
+  state.settings = settings;
+  state.faults = faults.plan();
+  state.registers = dsp.registers();
+  state.memory9 = dsp.memory9();
+  const auto content = flash.content();
+  state.flash.assign(content.begin(), content.end());
+  state.flash_status = flash.status();
+  return state;
 }
 
 int SimCamera::save(const std::filesystem::path& path) const {
@@ -18,15 +40,20 @@ int SimCamera::save(const std::filesystem::path& path) const {
   {
     auto& core = *state_->core;
     std::lock_guard lock(core.mutex);
-    state.settings = core.settings;
-    state.registers = core.dsp.registers();
-    state.memory7 = core.dsp.memory7();
-    state.memory9 = core.dsp.memory9();
-    const auto flash = core.flash.content();
-    state.flash.assign(flash.begin(), flash.end());
-    state.flash_status = core.flash.status();
+    state = core.snapshot();
   }
   return writeFileAtomically(path, encodeState(state));
+}
+
+bool SimCamera::changedSinceLoad() const {
+  if (state_->as_loaded.empty()) return true;
+  SavedState state;
+  {
+    auto& core = *state_->core;
+    std::lock_guard lock(core.mutex);
+    state = core.snapshot();
+  }
+  return comparable(std::move(state)) != state_->as_loaded;
 }
 
 std::shared_ptr<SimCamera> SimCamera::load(const std::filesystem::path& path, std::string* error) {
@@ -35,21 +62,21 @@ std::shared_ptr<SimCamera> SimCamera::load(const std::filesystem::path& path, st
     return nullptr;
   };
   std::vector<std::uint8_t> bytes;
-  if (const int result = readWholeFile(path, bytes, kLargestStateFile); result != 0) {
-    return fail(std::string("cannot be read: ") + std::strerror(-result));
-  }
-  SavedState state;
   std::string what;
+  if (!readRegularFile(path, bytes, kLargestStateFile, what)) return fail(what);
+  SavedState state;
   if (!decodeState(bytes, state, what)) return fail(what);
 
   auto camera = std::make_shared<SimCamera>(state.settings);
   auto& core = *camera->state_->core;
   std::lock_guard lock(core.mutex);
   core.dsp.registers() = std::move(state.registers);
-  core.dsp.memory7() = std::move(state.memory7);
   core.dsp.memory9() = std::move(state.memory9);
+  core.dsp.updateWriteProtectPin();
   core.flash.setContent(state.flash);
   core.flash.setStatus(state.flash_status);
+  core.installFaults(state.faults);
+  camera->state_->as_loaded = comparable(core.snapshot());
   return camera;
 }
 

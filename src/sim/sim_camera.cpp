@@ -26,8 +26,8 @@ class CameraHandle final : public device::CaptureDevice {
   std::shared_ptr<CameraCore> core_;
 };
 
-constexpr std::uint8_t kDspMemorySpace = 7;
-constexpr std::uint8_t kDspWriteSpace = 6;  // the write code of the same memory
+constexpr std::uint8_t kDspMemorySpace = 7;  // the flash, through selector 3
+constexpr std::uint8_t kDspWriteSpace = 6;   // the write code of the same
 constexpr std::uint8_t kProbeSpace = 9;
 
 }  // namespace
@@ -80,29 +80,25 @@ void SimCamera::setReg(std::uint16_t address, std::uint8_t value) {
   core.dsp.registers()[address] = value;
 }
 
-namespace {
-std::vector<std::uint8_t>* memoryOf(SimDsp& dsp, std::uint8_t space) {
-  if (space == kDspMemorySpace || space == kDspWriteSpace) return &dsp.memory7();
-  if (space == kProbeSpace) return &dsp.memory9();
-  return nullptr;
-}
-}  // namespace
-
 std::uint8_t SimCamera::memory(std::uint8_t space, std::uint32_t address) const {
   auto& core = *state_->core;
   std::lock_guard lock(core.mutex);
-  const auto* memory = memoryOf(core.dsp, space);
-  return memory ? (*memory)[address % memory->size()] : std::uint8_t{0};
+  if (space == kDspMemorySpace || space == kDspWriteSpace) {
+    const auto content = core.flash.content();
+    return content[address % content.size()];
+  }
+  if (space == kProbeSpace) return core.dsp.memory9()[address % SimDsp::kMemory9Size];
+  return 0;
 }
 
 void SimCamera::setMemory(std::uint8_t space, std::uint32_t address,
                           std::span<const std::uint8_t> bytes) {
   auto& core = *state_->core;
   std::lock_guard lock(core.mutex);
-  auto* memory = memoryOf(core.dsp, space);
-  if (!memory) return;
   for (std::size_t i = 0; i < bytes.size(); ++i) {
-    (*memory)[(address + i) % memory->size()] = bytes[i];
+    const auto at = static_cast<std::uint32_t>(address + i);
+    if (space == kDspMemorySpace || space == kDspWriteSpace) core.flash.poke(at, bytes[i]);
+    if (space == kProbeSpace) core.dsp.memory9()[at % SimDsp::kMemory9Size] = bytes[i];
   }
 }
 
@@ -128,6 +124,12 @@ void SimCamera::setFaults(const FaultPlan& plan) {
   auto& core = *state_->core;
   std::lock_guard lock(core.mutex);
   core.installFaults(plan);
+}
+
+FaultPlan SimCamera::faults() const {
+  auto& core = *state_->core;
+  std::lock_guard lock(core.mutex);
+  return core.faults.plan();
 }
 
 std::uint64_t SimCamera::requestCount() const {

@@ -6,11 +6,13 @@
 // the transports runs on it unchanged; it records every request and fails on
 // demand.
 //
-// How the simulated DSP tells its two selector-3 paths apart: the library's
-// 12-byte form reaches DSP memory (spaces 6 and 7), the dialog's 11-byte form
-// reaches the serial flash through the DSP's block path.
+// Selector 3 has one meaning whatever its payload length (a UVC control has
+// one length, and the drivers fit every payload to it): the DSP's block path
+// to the serial flash. So the library's memory space 7, and the version block
+// and write-protect configuration byte read through it, are flash content.
 
 #include <array>
+#include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -25,25 +27,42 @@
 
 namespace emberline::sim {
 
+inline constexpr std::uint8_t kNoWriteProtectPin = 0xFF;
+inline constexpr std::uint32_t kMaxBusyPolls = 10'000;            // the host's own wait bound
+inline constexpr std::chrono::microseconds kMaxLatency{1'000'000};  // per request
+
 // Everything that makes one simulated camera what it is. Persisted by save().
 struct SimSettings {
   std::uint8_t chip_id = 0x33;       // register 0x101F
   int device_kind = 23;              // 23: answers the space-9 probe reads; 0: refuses them
   std::uint8_t mode_byte = 0;        // DeviceInfoRecord byte 2
   std::uint8_t reg_3c5 = 0;          // register 0x3C5 (3 = one byte per request)
-  std::uint8_t wp_config = 0;        // write-protect configuration byte in memory space 7
   std::array<std::uint8_t, 3> flash_id{0xC2, 0x20, 0x11};  // selects the flash part model
   bool flash_id_continuation = false;  // 0x9F answers 0x7F before the maker code
   std::uint32_t flash_size = 0x20000;  // a smaller part wraps offsets
   std::uint32_t busy_polls_after_erase = 3;  // status polls that still read busy
-  std::string tag = "QR5XA";         // RomTag, 5 characters
-  std::string field1 = "2026-12-06"; // version fields, 10 characters each
-  std::string field2 = "EM-1234567";
-  std::string field3 = "2612061200";
+  std::uint32_t busy_polls_after_program = 1;
+  std::uint32_t busy_polls_after_status_write = 2;
+  // The flash status register at power-up. Unset: every block-protect bit
+  // set, except on a kind-23 camera with mode byte 2, whose firmware skips the
+  // status write and so expects a flash that is already unprotected.
+  std::optional<std::uint8_t> flash_status{};
+  // The DSP pin (0-7, driven by registers 0x1007 and 0x1006) wired to the
+  // flash's WP#; kNoWriteProtectPin: WP# is tied high.
+  std::uint8_t wp_pin = kNoWriteProtectPin;
   std::uint32_t node_id = 4;         // extension-unit id
   bool node_findable = true;         // false: the platform's unit search finds nothing
   std::string name = "Emberline Simulated Camera";
   std::chrono::microseconds latency{0};  // added to every request (models USB timing)
+
+  // What a new camera's flash holds: the version block at the chip's places
+  // and the write-protect configuration byte. Not kept: afterwards the flash
+  // itself is what counts. Any bytes; longer text is cut.
+  std::uint8_t wp_config = 0;
+  std::string tag = "QR5XA";         // RomTag, 5 bytes
+  std::string field1 = "2026-12-06"; // version fields, 10 bytes each
+  std::string field2 = "EM-1234567";
+  std::string field3 = "2612061200";
 };
 
 // One request as the camera saw it.
@@ -57,19 +76,28 @@ struct TrafficRecord {
   int result = 0;                       // 0 or -errno
 };
 
-// Failures on demand. Request numbers count every request (control and driver
-// property) from the moment the plan is installed, starting at 1.
+// Failures on demand; kept in the state file. Request numbers count every
+// request (control and driver property) from the moment the plan is
+// installed, or from the start of a command on a saved camera, starting at 1.
 struct FaultPlan {
   std::optional<std::uint64_t> fail_request{};  // exactly this request fails
   std::set<std::uint32_t> fail_selectors{};     // every request of these selectors fails
+  std::set<std::uint32_t> fail_selector_sets{}; // every SET of these selectors fails
+  std::set<std::uint32_t> fail_selector_gets{}; // every GET of these selectors fails
   std::set<std::uint16_t> fail_registers{};     // selector-1 requests addressing these fail
   std::optional<std::uint64_t> vanish_after{};  // after this many requests everything fails (-ENODEV)
+  std::optional<std::uint32_t> fail_read_at{};  // a block read covering this flash offset fails
+  std::optional<std::uint32_t> wrong_byte_at{}; // ... delivers this flash byte inverted
   bool flash_never_ready = false;               // status register keeps its busy bit
   bool transfer_never_done = false;             // 0x1084 never reads 1
+  std::optional<std::uint64_t> slow_request{};  // this request takes `slow_by` longer
+  std::chrono::microseconds slow_by{0};         // at most kMaxLatency
   // Chip-id fallback: which driver property sets answer (with the chip id).
   bool driver_set_a = false;
   bool driver_set_b = false;
   int error = -EIO;  // errno used for injected failures (vanishing uses -ENODEV)
+
+  bool empty() const;
 };
 
 class SimCamera : public std::enable_shared_from_this<SimCamera> {
@@ -92,7 +120,9 @@ class SimCamera : public std::enable_shared_from_this<SimCamera> {
   void setFlashStatus(std::uint8_t status);
   std::uint8_t reg(std::uint16_t address) const;
   void setReg(std::uint16_t address, std::uint8_t value);
-  std::uint8_t memory(std::uint8_t space, std::uint32_t address) const;  // space 7 or 9
+  // Memory spaces as the library names them: 6 and 7 are the flash, 9 the
+  // DSP memory the device-kind probe reads.
+  std::uint8_t memory(std::uint8_t space, std::uint32_t address) const;
   void setMemory(std::uint8_t space, std::uint32_t address, std::span<const std::uint8_t> bytes);
 
   std::vector<TrafficRecord> traffic() const;
@@ -102,14 +132,19 @@ class SimCamera : public std::enable_shared_from_this<SimCamera> {
   // Installing a plan restarts its request numbering and brings back a
   // camera that had vanished.
   void setFaults(const FaultPlan& plan);
+  FaultPlan faults() const;
   // Requests seen since the camera was made (never reset).
   std::uint64_t requestCount() const;
   // False once the fault plan made the camera vanish (as if unplugged).
   bool present() const;
 
-  // --- persistence: settings, registers, memories, flash and status ---
+  // --- persistence: settings, faults, registers, memory, flash and status ---
   // Written atomically (temporary file beside it, then rename). 0 or -errno.
   int save(const std::filesystem::path& path) const;
+  // False when nothing that the state file keeps has changed since load():
+  // saving would write the same camera again. Always true for a camera that
+  // was not loaded. The SPI port's shift and done registers do not count.
+  bool changedSinceLoad() const;
   // nullptr and a message naming the file and what is wrong when it cannot be
   // read or is damaged.
   static std::shared_ptr<SimCamera> load(const std::filesystem::path& path, std::string* error);

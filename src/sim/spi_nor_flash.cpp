@@ -16,6 +16,7 @@ constexpr std::uint8_t kReadId15 = 0x15;
 constexpr std::uint8_t kReadId90 = 0x90;
 constexpr std::uint8_t kReadIdAB = 0xAB;
 constexpr std::uint8_t kStatusD7 = 0xD7;
+constexpr std::uint8_t kAutoIncrementProgram = 0xAF;
 constexpr std::uint32_t kPageSize = 256;
 
 std::uint8_t pairByte(const IdPair& pair, std::size_t k) {
@@ -25,13 +26,14 @@ std::uint8_t pairByte(const IdPair& pair, std::size_t k) {
 }  // namespace
 
 SpiNorFlash::SpiNorFlash(const SimFlashPart& part, std::array<std::uint8_t, 3> id,
-                         bool continuation, std::uint32_t size, std::uint32_t busy_polls)
+                         bool continuation, std::uint32_t size, BusyPolls busy_polls,
+                         std::uint8_t status)
     : part_(part),
       id_(id),
       continuation_(continuation),
       busy_polls_(busy_polls),
       content_(size == 0 ? 1 : size, 0xFF),
-      status_(part.protect_bits) {}
+      status_(static_cast<std::uint8_t>(status & ~(kStatusBusy | kStatusWriteEnable | kStatusAai))) {}
 
 void SpiNorFlash::select() {
   if (selected_) return;
@@ -66,9 +68,9 @@ std::uint8_t SpiNorFlash::clock(std::uint8_t in, bool sampled) {
 }
 
 std::uint8_t SpiNorFlash::readStatus(bool sampled) {
-  const bool was_busy = busy();
-  if (sampled && busy_reads_left_ > 0) --busy_reads_left_;
-  return static_cast<std::uint8_t>(status_ | (was_busy ? kStatusBusy : 0));
+  const std::uint8_t now = status();
+  if (sampled) pollStatus();
+  return now;
 }
 
 std::uint32_t SpiNorFlash::addressAt(std::size_t index) const {
@@ -123,26 +125,44 @@ std::uint8_t SpiNorFlash::answer(std::size_t index) const {
   return wrap(addressAt(1) + static_cast<std::uint32_t>(index - first_data));
 }
 
+// A command runs only with exactly the bytes it takes (a program: at least
+// one data byte); anything else is ignored, as the parts' datasheets have it.
 void SpiNorFlash::execute() {
   const std::uint8_t opcode = command_[0];
-  const std::size_t length = command_.size();
+  const std::size_t length = clocked_;
+  const bool aai_part = part_.program == kAutoIncrementProgram;
+  if (aai_) {
+    // Inside a run only the next byte and the write disable that ends it count.
+    if (opcode == kAutoIncrementProgram && length == 2) {
+      programAai();
+    } else if (opcode == kWriteDisable && length == 1) {
+      aai_ = false;
+      status_ &= static_cast<std::uint8_t>(~kStatusWriteEnable);
+    }
+    return;
+  }
   if (opcode == kWriteEnable) {
-    status_ |= kStatusWriteEnable;
+    if (length == 1) status_ |= kStatusWriteEnable;
   } else if (opcode == kWriteDisable) {
-    status_ &= static_cast<std::uint8_t>(~kStatusWriteEnable);
+    if (length == 1) status_ &= static_cast<std::uint8_t>(~kStatusWriteEnable);
   } else if (opcode == kEnableWriteStatus) {
-    status_write_armed_ = part_.status_write_needs_ewsr;
-  } else if (opcode == kWriteStatus && length >= 2) {
-    writeStatus(command_[1]);
-  } else if (length == 1 && acceptsChipErase(opcode)) {
-    eraseRange(0, static_cast<std::uint32_t>(content_.size()));
-  } else if (opcode == part_.sector_erase && length == 4) {
+    if (length == 1) status_write_armed_ = part_.status_write_needs_ewsr;
+  } else if (opcode == kWriteStatus) {
+    if (length == 2) writeStatus(command_[1]);
+  } else if (acceptsChipErase(opcode)) {
+    if (length == 1) eraseRange(0, static_cast<std::uint32_t>(content_.size()));
+  } else if (opcode == part_.sector_erase) {
+    if (length != 4) return;
     const std::uint32_t sector = std::min<std::uint32_t>(part_.sector_size,
                                                          static_cast<std::uint32_t>(content_.size()));
     const std::uint32_t start = (addressAt(1) % content_.size()) / sector * sector;
     eraseRange(start, sector);
-  } else if (opcode == part_.program && length >= 5) {
-    program();
+  } else if (opcode == part_.program) {
+    if (aai_part && length == 5) {
+      programAai();
+    } else if (!aai_part && length >= 5) {
+      program();
+    }
   }
 }
 
@@ -151,35 +171,69 @@ bool SpiNorFlash::acceptsChipErase(std::uint8_t opcode) const {
          std::find(part_.chip_erase.begin(), part_.chip_erase.end(), opcode) != part_.chip_erase.end();
 }
 
+// With SRWD set, a low WP# pin locks the status register (hardware protection).
 void SpiNorFlash::writeStatus(std::uint8_t value) {
   const bool allowed = part_.status_write_needs_ewsr ? status_write_armed_ : writeEnabled();
   if (!allowed) return;
-  const std::uint8_t writable = static_cast<std::uint8_t>(part_.protect_bits | 0x80);
+  if ((status_ & kStatusWriteDisable) && wp_low_) return;
+  const std::uint8_t writable = static_cast<std::uint8_t>(part_.protect_bits | kStatusWriteDisable);
   status_ = static_cast<std::uint8_t>((status_ & ~writable) | (value & writable));
+  finishWrite(part_.instant_status_write ? 0 : busy_polls_.status_write);
+}
+
+void SpiNorFlash::finishWrite(std::uint32_t busy_polls) {
   status_ &= static_cast<std::uint8_t>(~kStatusWriteEnable);
+  busy_reads_left_ = busy_polls;
 }
 
 void SpiNorFlash::eraseRange(std::uint32_t start, std::uint32_t length) {
   if (!writeEnabled()) return;
-  status_ &= static_cast<std::uint8_t>(~kStatusWriteEnable);
-  if (protectedArray()) return;
+  if (protectedArray()) {
+    status_ &= static_cast<std::uint8_t>(~kStatusWriteEnable);
+    return;
+  }
   std::fill_n(content_.begin() + start, std::min<std::size_t>(length, content_.size() - start),
               std::uint8_t{0xFF});
-  busy_reads_left_ = busy_polls_;
+  finishWrite(busy_polls_.erase);
 }
 
+// A page program wraps within its 256-byte page.
 void SpiNorFlash::program() {
   if (!writeEnabled()) return;
-  status_ &= static_cast<std::uint8_t>(~kStatusWriteEnable);
-  if (protectedArray()) return;
-  const std::uint32_t start = addressAt(1);
-  const bool page_wrap = part_.program != 0xAF;  // auto-increment parts run on
-  for (std::size_t i = 4; i < command_.size(); ++i) {
-    const std::uint32_t step = static_cast<std::uint32_t>(i - 4);
-    const std::uint32_t address =
-        page_wrap ? (start & ~(kPageSize - 1)) | ((start + step) & (kPageSize - 1)) : start + step;
-    content_[address % content_.size()] &= command_[i];  // NOR: programming only clears bits
+  if (protectedArray()) {
+    status_ &= static_cast<std::uint8_t>(~kStatusWriteEnable);
+    return;
   }
+  const std::uint32_t start = addressAt(1);
+  const std::size_t data_bytes = std::min<std::size_t>(command_.size() - 4, kPageSize);
+  for (std::size_t i = 0; i < data_bytes; ++i) {
+    const std::uint32_t step = static_cast<std::uint32_t>(i);
+    const std::uint32_t address = (start & ~(kPageSize - 1)) | ((start + step) & (kPageSize - 1));
+    content_[address % content_.size()] &= command_[4 + i];  // NOR: programming only clears bits
+  }
+  finishWrite(busy_polls_.program);
+}
+
+// Auto-increment programming: the first command carries the address and one
+// byte, each further one a byte for the next address; write disable ends the
+// run. The write-enable latch stays set for the whole run.
+void SpiNorFlash::programAai() {
+  std::uint8_t data = 0;
+  if (!aai_) {
+    if (!writeEnabled()) return;
+    if (protectedArray()) {
+      status_ &= static_cast<std::uint8_t>(~kStatusWriteEnable);
+      return;
+    }
+    aai_ = true;
+    aai_address_ = addressAt(1);
+    data = command_[4];
+  } else {
+    data = command_[1];
+  }
+  content_[aai_address_ % content_.size()] &= data;
+  ++aai_address_;
+  busy_reads_left_ = busy_polls_.program;
 }
 
 void SpiNorFlash::setContent(std::span<const std::uint8_t> bytes) {
@@ -187,12 +241,12 @@ void SpiNorFlash::setContent(std::span<const std::uint8_t> bytes) {
 }
 
 std::uint8_t SpiNorFlash::status() const {
-  return static_cast<std::uint8_t>(status_ | (busy() ? kStatusBusy : 0));
+  return static_cast<std::uint8_t>(status_ | (busy() ? kStatusBusy : 0) | (aai_ ? kStatusAai : 0));
 }
 
 void SpiNorFlash::setStatus(std::uint8_t status) {
-  status_ = static_cast<std::uint8_t>(status & ~kStatusBusy);
-  busy_reads_left_ = (status & kStatusBusy) ? std::max<std::uint32_t>(busy_polls_, 1) : 0;
+  status_ = static_cast<std::uint8_t>(status & ~(kStatusBusy | kStatusAai));
+  busy_reads_left_ = (status & kStatusBusy) ? std::max<std::uint32_t>(busy_polls_.erase, 1) : 0;
 }
 
 }  // namespace emberline::sim

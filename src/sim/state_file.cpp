@@ -4,6 +4,8 @@
 #include <array>
 #include <cstdio>
 #include <limits>
+#include <optional>
+#include <set>
 
 #include <nlohmann/json.hpp>
 
@@ -37,24 +39,45 @@ void putSection(std::vector<std::uint8_t>& out, std::span<const std::uint8_t> by
   out.insert(out.end(), bytes.begin(), bytes.end());
 }
 
-json settingsToJson(const SimSettings& s) {
+json numbers(const auto& set) { return json::array_t(set.begin(), set.end()); }
+
+json faultsToJson(const FaultPlan& f) {
+  const auto optional = [](const auto& value) { return value ? json(*value) : json(nullptr); };
+  return {{"unplug_after", optional(f.vanish_after)},
+          {"refuse_request", optional(f.fail_request)},
+          {"refuse_selectors", numbers(f.fail_selectors)},
+          {"refuse_selector_sets", numbers(f.fail_selector_sets)},
+          {"refuse_selector_gets", numbers(f.fail_selector_gets)},
+          {"refuse_registers", numbers(f.fail_registers)},
+          {"fail_read_at", optional(f.fail_read_at)},
+          {"wrong_byte_at", optional(f.wrong_byte_at)},
+          {"stuck_busy", f.flash_never_ready},
+          {"transfer_never_done", f.transfer_never_done},
+          {"slow_request", optional(f.slow_request)},
+          {"slow_us", f.slow_by.count()},
+          {"driver_set_a", f.driver_set_a},
+          {"driver_set_b", f.driver_set_b},
+          {"errno", -f.error}};
+}
+
+json settingsToJson(const SimSettings& s, const FaultPlan& faults) {
   return {{"chip_id", s.chip_id},
           {"device_kind", s.device_kind},
           {"mode_byte", s.mode_byte},
           {"reg_3c5", s.reg_3c5},
-          {"wp_config", s.wp_config},
           {"flash_id", s.flash_id},
           {"flash_id_continuation", s.flash_id_continuation},
           {"flash_size", s.flash_size},
           {"busy_polls_after_erase", s.busy_polls_after_erase},
-          {"tag", s.tag},
-          {"field1", s.field1},
-          {"field2", s.field2},
-          {"field3", s.field3},
+          {"busy_polls_after_program", s.busy_polls_after_program},
+          {"busy_polls_after_status_write", s.busy_polls_after_status_write},
+          {"flash_status", s.flash_status ? json(*s.flash_status) : json(nullptr)},
+          {"wp_pin", s.wp_pin},
           {"node_id", s.node_id},
           {"node_findable", s.node_findable},
           {"name", s.name},
-          {"latency_us", s.latency.count()}};
+          {"latency_us", s.latency.count()},
+          {"faults", faultsToJson(faults)}};
 }
 
 // Reads the settings back, checking every key's presence, type and range.
@@ -64,14 +87,40 @@ class SettingsReader {
   const std::string& problem() const { return problem_; }
 
   template <typename T>
-  void unsignedValue(const char* key, T& out) {
+  void unsignedValue(const char* key, T& out,
+                     std::uint64_t max = std::numeric_limits<T>::max()) {
     const json* value = find(key);
     if (!value) return;
-    if (!value->is_number_unsigned() || value->get<std::uint64_t>() > std::numeric_limits<T>::max()) {
+    if (!value->is_number_unsigned() || value->get<std::uint64_t>() > max) {
       fail(key);
       return;
     }
     out = static_cast<T>(value->get<std::uint64_t>());
+  }
+  // A number, or null for none.
+  template <typename T>
+  void optionalValue(const char* key, std::optional<T>& out) {
+    const json* value = find(key);
+    if (!value) return;
+    if (value->is_null()) {
+      out.reset();
+      return;
+    }
+    T number{};
+    unsignedValue(key, number);
+    out = number;
+  }
+  template <typename T>
+  void setValue(const char* key, std::set<T>& out) {
+    const json* value = find(key);
+    if (!value) return;
+    if (!value->is_array()) return fail(key);
+    out.clear();
+    for (const json& item : *value) {
+      if (!item.is_number_unsigned() || item.get<std::uint64_t>() > std::numeric_limits<T>::max())
+        return fail(key);
+      out.insert(static_cast<T>(item.get<std::uint64_t>()));
+    }
   }
   void intValue(const char* key, int& out) {
     const json* value = find(key);
@@ -116,13 +165,49 @@ class SettingsReader {
     }
     return &*it;
   }
-  void fail(const char* key) { problem_ = std::string("settings: \"") + key + "\" has a wrong value"; }
+  void fail(const char* key) {
+    if (problem_.empty()) problem_ = std::string("settings: \"") + key + "\" has a wrong value";
+  }
 
   const json& object_;
   std::string problem_;
 };
 
-bool settingsFromJson(std::span<const std::uint8_t> text, SimSettings& s, std::string& what) {
+// Values a command would hang on (latencies beyond the documented maximum,
+// busy times beyond the host's wait) are refused rather than cut.
+bool faultsFromJson(const json& object, FaultPlan& f, std::string& what) {
+  if (!object.is_object()) {
+    what = "settings: \"faults\" has a wrong value";
+    return false;
+  }
+  SettingsReader r(object);
+  std::uint64_t slow_us = 0;
+  int error = 0;
+  r.optionalValue("unplug_after", f.vanish_after);
+  r.optionalValue("refuse_request", f.fail_request);
+  r.setValue("refuse_selectors", f.fail_selectors);
+  r.setValue("refuse_selector_sets", f.fail_selector_sets);
+  r.setValue("refuse_selector_gets", f.fail_selector_gets);
+  r.setValue("refuse_registers", f.fail_registers);
+  r.optionalValue("fail_read_at", f.fail_read_at);
+  r.optionalValue("wrong_byte_at", f.wrong_byte_at);
+  r.boolValue("stuck_busy", f.flash_never_ready);
+  r.boolValue("transfer_never_done", f.transfer_never_done);
+  r.optionalValue("slow_request", f.slow_request);
+  r.unsignedValue("slow_us", slow_us, static_cast<std::uint64_t>(kMaxLatency.count()));
+  r.boolValue("driver_set_a", f.driver_set_a);
+  r.boolValue("driver_set_b", f.driver_set_b);
+  r.intValue("errno", error);
+  if (r.problem().empty() && (error <= 0 || error > 4095)) what = "settings: \"errno\" has a wrong value";
+  if (!r.problem().empty()) what = "faults: " + r.problem().substr(std::string("settings: ").size());
+  if (!what.empty()) return false;
+  f.slow_by = std::chrono::microseconds(slow_us);
+  f.error = -error;
+  return true;
+}
+
+bool settingsFromJson(std::span<const std::uint8_t> text, SimSettings& s, FaultPlan& faults,
+                      std::string& what) {
   const json object = json::parse(text.begin(), text.end(), nullptr, false);
   if (object.is_discarded() || !object.is_object()) {
     what = "settings are not a JSON object";
@@ -134,29 +219,33 @@ bool settingsFromJson(std::span<const std::uint8_t> text, SimSettings& s, std::s
   r.intValue("device_kind", s.device_kind);
   r.unsignedValue("mode_byte", s.mode_byte);
   r.unsignedValue("reg_3c5", s.reg_3c5);
-  r.unsignedValue("wp_config", s.wp_config);
   r.idValue("flash_id", s.flash_id);
   r.boolValue("flash_id_continuation", s.flash_id_continuation);
   r.unsignedValue("flash_size", s.flash_size);
-  r.unsignedValue("busy_polls_after_erase", s.busy_polls_after_erase);
-  r.stringValue("tag", s.tag);
-  r.stringValue("field1", s.field1);
-  r.stringValue("field2", s.field2);
-  r.stringValue("field3", s.field3);
+  r.unsignedValue("busy_polls_after_erase", s.busy_polls_after_erase, kMaxBusyPolls);
+  r.unsignedValue("busy_polls_after_program", s.busy_polls_after_program, kMaxBusyPolls);
+  r.unsignedValue("busy_polls_after_status_write", s.busy_polls_after_status_write, kMaxBusyPolls);
+  r.optionalValue("flash_status", s.flash_status);
+  r.unsignedValue("wp_pin", s.wp_pin);
   r.unsignedValue("node_id", s.node_id);
   r.boolValue("node_findable", s.node_findable);
   r.stringValue("name", s.name);
-  r.unsignedValue("latency_us", latency_us);
+  r.unsignedValue("latency_us", latency_us, static_cast<std::uint64_t>(kMaxLatency.count()));
   if (!r.problem().empty()) {
     what = r.problem();
     return false;
   }
-  if (latency_us > 10'000'000) {
-    what = "settings: \"latency_us\" has a wrong value";
+  if (s.wp_pin > 7 && s.wp_pin != kNoWriteProtectPin) {
+    what = "settings: \"wp_pin\" has a wrong value";
     return false;
   }
   s.latency = std::chrono::microseconds(latency_us);
-  return true;
+  const auto faults_entry = object.find("faults");
+  if (faults_entry == object.end()) {
+    what = "settings lack \"faults\"";
+    return false;
+  }
+  return faultsFromJson(*faults_entry, faults, what);
 }
 
 // Walks the file front to back; every read is bounds-checked.
@@ -218,10 +307,11 @@ std::uint32_t crc32(std::span<const std::uint8_t> bytes) {
 std::vector<std::uint8_t> encodeState(const SavedState& state) {
   std::vector<std::uint8_t> out(kMagic.begin(), kMagic.end());
   putU32(out, kStateFormatVersion);
-  const std::string settings = settingsToJson(state.settings).dump();
+  // Text settings may hold any byte (a camera's name): escape what is not UTF-8.
+  const std::string settings =
+      settingsToJson(state.settings, state.faults).dump(-1, ' ', true, json::error_handler_t::replace);
   putSection(out, {reinterpret_cast<const std::uint8_t*>(settings.data()), settings.size()});
   putSection(out, state.registers);
-  putSection(out, state.memory7);
   putSection(out, state.memory9);
   putSection(out, state.flash);
   out.push_back(state.flash_status);
@@ -237,17 +327,17 @@ bool decodeState(std::span<const std::uint8_t> bytes, SavedState& state, std::st
     return false;
   }
   Reader in(bytes);
-  std::span<const std::uint8_t> magic, settings, registers, memory7, memory9, flash, status;
+  std::span<const std::uint8_t> magic, settings, registers, memory9, flash, status;
   std::uint32_t version = 0, stored_crc = 0;
   if (!in.take(kMagic.size(), magic, "the header", what)) return false;
   if (!in.u32(version, "the header", what)) return false;
   if (version != kStateFormatVersion) {
     what = "format version " + std::to_string(version) + ", expected " +
-           std::to_string(kStateFormatVersion);
+           std::to_string(kStateFormatVersion) + " (create the camera again with 'emberline sim init --force')";
     return false;
   }
   if (!in.section(settings, "the settings", what) || !in.section(registers, "the registers", what) ||
-      !in.section(memory7, "memory space 7", what) || !in.section(memory9, "memory space 9", what) ||
+      !in.section(memory9, "memory space 9", what) ||
       !in.section(flash, "the flash", what) || !in.take(1, status, "the flash status", what)) {
     return false;
   }
@@ -264,19 +354,17 @@ bool decodeState(std::span<const std::uint8_t> bytes, SavedState& state, std::st
   }
 
   SavedState result;
-  if (!settingsFromJson(settings, result.settings, what)) return false;
+  if (!settingsFromJson(settings, result.settings, result.faults, what)) return false;
   if (result.settings.flash_size == 0 || result.settings.flash_size > kMaxFlashSize) {
     what = "wrong size: flash size " + std::to_string(result.settings.flash_size) + " out of range";
     return false;
   }
   if (!sizeIs(registers, SimDsp::kRegisterCount, "the registers", what) ||
-      !sizeIs(memory7, SimDsp::kMemory7Size, "memory space 7", what) ||
       !sizeIs(memory9, SimDsp::kMemory9Size, "memory space 9", what) ||
       !sizeIs(flash, result.settings.flash_size, "the flash", what)) {
     return false;
   }
   result.registers.assign(registers.begin(), registers.end());
-  result.memory7.assign(memory7.begin(), memory7.end());
   result.memory9.assign(memory9.begin(), memory9.end());
   result.flash.assign(flash.begin(), flash.end());
   result.flash_status = status[0];

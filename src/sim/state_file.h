@@ -4,11 +4,11 @@
 //
 // Layout (integers little-endian):
 //   8 bytes   magic "EMBSIMST"
-//   u32       format version (1)
+//   u32       format version (2)
 //   u32 + n   settings: length, then a JSON object (keys as in SimSettings;
-//             flash_id an array of three numbers, latency in "latency_us")
+//             flash_id an array of three numbers, latency in "latency_us",
+//             flash_status a number or null, the fault plan under "faults")
 //   u32 + n   DSP registers (65,536 bytes)
-//   u32 + n   memory space 7 (131,072 bytes)
 //   u32 + n   memory space 9 (65,536 bytes)
 //   u32 + n   flash content (the settings' flash_size)
 //   u8        flash status register (bit 0: busy)
@@ -25,14 +25,14 @@ namespace emberline::sim {
 
 struct SavedState {
   SimSettings settings;
+  FaultPlan faults;
   std::vector<std::uint8_t> registers;
-  std::vector<std::uint8_t> memory7;
   std::vector<std::uint8_t> memory9;
   std::vector<std::uint8_t> flash;
   std::uint8_t flash_status = 0;
 };
 
-inline constexpr std::uint32_t kStateFormatVersion = 1;
+inline constexpr std::uint32_t kStateFormatVersion = 2;
 
 std::vector<std::uint8_t> encodeState(const SavedState& state);
 

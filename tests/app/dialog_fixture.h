@@ -50,10 +50,12 @@ class RecordingView : public DialogView {
     log("message " + (caption.empty() ? text : caption + ": " + text));
     if (on_message) on_message();
   }
-  std::optional<std::filesystem::path> chooseSourceFile(const SourceFileDialog&) override {
-    log("file-dialog");
-    return std::nullopt;
+  std::optional<std::filesystem::path> chooseSourceFile(const SourceFileDialog& settings) override {
+    log("file-dialog " + std::string(settings.filters[0].pattern));
+    return chosen_file;
   }
+  std::optional<std::filesystem::path> chosen_file;  // what the "file dialog" returns
+  void openStation(const std::filesystem::path& image) override { log("station " + image.string()); }
   void showAbout() override { log("about"); }
   void endDialog(int result) override {
     log("end " + std::to_string(result));
@@ -108,14 +110,14 @@ using test::readFile;
 template <typename Launcher = InlineLauncher, typename View = RecordingView>
 struct DialogRig {
   explicit DialogRig(w::Language language = w::Language::English, bool with_camera = true,
-                     std::filesystem::path export_folder = {}) {
+                     std::filesystem::path export_folder = {}, bool station_window = false) {
     if (with_camera) devices.add(camera);
     DialogOptions options{language, &clock,
                           [this] {
                             ++persists;
                             return std::string();
                           },
-                          std::move(export_folder)};
+                          std::move(export_folder), station_window};
     dialog = std::make_unique<CEmberline_testDlg>(devices, view, launcher, std::move(options));
   }
   std::set<int> visible() const {

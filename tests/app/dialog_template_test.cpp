@@ -1,18 +1,37 @@
-// The dialog template as data, and dialog units scaled as the native dialog
-// manager scales them.
+// The dialog template as data, against the template written out by hand, and
+// dialog units scaled as the native dialog manager scales them.
 
 #include <gtest/gtest.h>
 
 #include "core/app/dialog_template.h"
+#include "support/dialog_layout.h"
 
 namespace emberline::app {
 namespace {
 
-TEST(DialogTemplate, PassesItsSelfCheckWithNineteenControls) {
-  EXPECT_EQ(checkMainDialogTemplate(), "");
-  EXPECT_EQ(mainDialogControls().size(), 19u);
+using test::kExpectedControls;
+
+TEST(DialogTemplate, EveryControlHasItsIdKindStyleCaptionsAndPlaceInBothLanguages) {
+  const auto controls = mainDialogControls();
+  ASSERT_EQ(controls.size(), kExpectedControls.size());
+  for (std::size_t i = 0; i < controls.size(); ++i) {
+    const ControlTemplate& got = controls[i];
+    const test::ExpectedControl& want = kExpectedControls[i];
+    SCOPED_TRACE("control " + std::to_string(want.id));
+    EXPECT_EQ(got.id, want.id);
+    EXPECT_EQ(got.kind, want.kind);
+    EXPECT_EQ(got.style, want.style);
+    EXPECT_EQ(got.caption_en, want.caption_en);
+    EXPECT_EQ(got.caption_zh, want.caption_zh);
+    EXPECT_EQ(got.rect_en, want.rect_en);
+    if (want.rect_zh) {
+      EXPECT_EQ(got.rect_zh, *want.rect_zh);
+    } else {
+      EXPECT_TRUE(test::nearEnglish(got.rect_zh, want.rect_en));
+    }
+    EXPECT_EQ(findControl(want.id), &got);
+  }
   EXPECT_EQ(findControl(1016), nullptr);
-  EXPECT_EQ(sourceFileDialog().filters[0].pattern, "*.SRC");
 }
 
 TEST(DialogTemplate, DialogUnitsScaleByAQuarterWidthAndAnEighthHeightRounded) {

@@ -52,5 +52,59 @@ TEST(DialogDestroy, WaitsForTheRunningWorkerThenFreesTheImage) {
   EXPECT_EQ(rig.launcher.starts, 1);
 }
 
+// The window menu's station item, in both languages, before the About item.
+class DialogStationItem : public ::testing::TestWithParam<std::pair<w::Language, std::string>> {};
+
+TEST_P(DialogStationItem, OpensTheStationOnTheLoadedOrAChosenImageAndNeverWhileAWorkflowRuns) {
+  DialogRig<HeldLauncher> rig(GetParam().first, true, {}, /*station_window=*/true);
+  rig.dialog->OnInitDialog();
+  const std::vector<std::string> items = rig.view.matching("sysmenu ");
+  ASSERT_EQ(items.size(), 2u);
+  EXPECT_EQ(items[0], "32 " + GetParam().second);
+  EXPECT_EQ(items[1].substr(0, 3), "16 ");
+
+  // Nothing loaded: the file dialog asks first; cancelling it opens nothing,
+  // and a chosen file goes to the station without replacing the dialog's image.
+  rig.view.events.clear();
+  EXPECT_TRUE(rig.dialog->OnSysCommand(kIdmStation));
+  rig.view.chosen_file = "/line/chosen.src";
+  EXPECT_TRUE(rig.dialog->OnSysCommand(kIdmStation));
+  EXPECT_EQ(rig.view.events, (std::vector<std::string>{"file-dialog *.SRC", "file-dialog *.SRC",
+                                                       "station /line/chosen.src"}));
+  EXPECT_TRUE(rig.imageIs(std::vector<std::uint8_t>(0x20000, 0xFF)));
+
+  // A loaded image is used as it is; a failed load afterwards does not replace it.
+  const auto image = writeImage("station.src");
+  rig.dialog->OnDropFiles({image});
+  rig.dialog->OnDropFiles({writeImage("short.src", 100)});
+  rig.view.events.clear();
+  rig.dialog->OnSysCommand(kIdmStation);
+  EXPECT_EQ(rig.view.matching("station "), std::vector<std::string>{image.string()});
+  EXPECT_TRUE(rig.view.matching("file-dialog").empty());
+
+  // While the burn runs, the station would drive the same camera: refused.
+  rig.view.events.clear();
+  rig.dialog->OnBnClickedGo();
+  EXPECT_TRUE(rig.dialog->OnSysCommand(kIdmStation));
+  EXPECT_EQ(rig.view.messages(), std::vector<std::string>{std::string(kMsgBusy)});
+  EXPECT_TRUE(rig.view.matching("station ").empty());
+  rig.launcher.runHeld();
+  rig.dialog->OnSysCommand(kIdmStation);
+  EXPECT_EQ(rig.view.matching("station ").size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, DialogStationItem,
+                         ::testing::Values(std::pair{w::Language::English, std::string("&Station Window...")},
+                                           std::pair{w::Language::SimplifiedChinese,
+                                                     std::string("烧录站窗口(&S)...")}));
+
+TEST(DialogWithoutStation, AFaceWithoutAStationWindowOffersNoItemAndPassesTheCommandOn) {
+  DialogRig<> rig;
+  rig.dialog->OnInitDialog();
+  EXPECT_EQ(rig.view.matching("sysmenu ").size(), 1u);
+  EXPECT_FALSE(rig.dialog->OnSysCommand(kIdmStation));
+  EXPECT_TRUE(rig.view.matching("station ").empty());
+}
+
 }  // namespace
 }  // namespace emberline::app

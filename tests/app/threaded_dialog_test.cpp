@@ -1,7 +1,8 @@
 // Workers on real threads: everything they do to the dialog reaches it on
 // the UI thread (here the test's own thread, pumping a queue as an event
-// loop would), and closing waits for them.
+// loop would), in the order the worker did it, and closing waits for them.
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -31,10 +32,17 @@ class UiLoopView final : public testing::RecordingView {
     wake_.notify_one();
     done.wait();
   }
+  void setScreenTick(std::function<void()> tick) override { tick_ = std::move(tick); }
+  // Runs the queued calls, and the screen tick about every millisecond.
   void pumpUntil(const std::function<bool()>& until) {
     std::unique_lock lock(mutex_);
     while (!until()) {
-      wake_.wait_for(lock, std::chrono::milliseconds(20), [&] { return !queue_.empty(); });
+      wake_.wait_for(lock, std::chrono::milliseconds(1), [&] { return !queue_.empty(); });
+      if (tick_) {
+        lock.unlock();
+        tick_();
+        lock.lock();
+      }
       while (!queue_.empty()) {
         auto* task = queue_.front();
         queue_.pop_front();
@@ -57,6 +65,7 @@ class UiLoopView final : public testing::RecordingView {
   std::mutex mutex_;
   std::condition_variable wake_;
   std::deque<std::packaged_task<void()>*> queue_;
+  std::function<void()> tick_;
 };
 
 using Rig = DialogRig<ThreadLauncher, UiLoopView>;
@@ -89,6 +98,90 @@ TEST(ThreadedDialog, WorkersChangeTheDialogOnlyOnTheUiThreadAndWaitForItsBoxes) 
   EXPECT_EQ(rig.view.off_thread_calls, 0);
   rig.dialog->OnDestroy();
   EXPECT_TRUE(rig.flashHolds(image));
+}
+
+// A run's events cut at everything that is not a data-bar position: each
+// piece is the data positions shown, then the event that ends the piece.
+struct Piece {
+  std::vector<int> data;
+  std::string event;
+};
+
+std::vector<Piece> pieces(const std::vector<std::string>& events) {
+  const std::string data_prefix = "progress " + std::to_string(w::kCtlProgressData) + " @";
+  std::vector<Piece> out(1);
+  for (const std::string& e : events) {
+    if (e.rfind(data_prefix, 0) == 0) {
+      out.back().data.push_back(std::stoi(e.substr(data_prefix.size())));
+    } else {
+      out.back().event = e;
+      out.emplace_back();
+    }
+  }
+  return out;
+}
+
+bool isSubsequence(const std::vector<int>& part, const std::vector<int>& whole) {
+  auto at = whole.begin();
+  for (int p : part) {
+    at = std::find(at, whole.end(), p);
+    if (at == whole.end()) return false;
+    ++at;
+  }
+  return true;
+}
+
+// The same operation run with the worker on the UI thread, where every
+// position is shown at once as before, and on its own thread, where positions
+// are posted: the operator sees the same labels, texts, boxes, buttons and
+// stage steps in the same order, data positions only drop out in between,
+// and before every other change the data bar stands where it stood before.
+TEST(ThreadedDialog, PostedProgressKeepsWhatTheOperatorSeesAndItsOrder) {
+  struct Scenario {
+    const char* what;
+    void (CEmberline_testDlg::*handler)();
+    std::optional<std::uint64_t> failing_request;
+  };
+  for (const Scenario& s : {Scenario{"burn", &CEmberline_testDlg::OnBnClickedGo, std::nullopt},
+                            Scenario{"burn failing while programming", &CEmberline_testDlg::OnBnClickedGo, 3000},
+                            Scenario{"erase", &CEmberline_testDlg::OnBnClickedEraseSf, std::nullopt}}) {
+    SCOPED_TRACE(s.what);
+    const auto image = testing::writeImage("order.src");
+    auto prepare = [&](auto& rig) {
+      ASSERT_TRUE(rig.dialog->OnInitDialog());
+      rig.dialog->OnDropFiles({image});
+      if (s.failing_request) {
+        sim::FaultPlan plan;
+        plan.fail_request = *s.failing_request;
+        rig.camera->setFaults(plan);
+      }
+      rig.view.events.clear();
+      (rig.dialog.get()->*s.handler)();
+    };
+    DialogRig<> before;
+    prepare(before);
+    Rig threaded;
+    prepare(threaded);
+    threaded.view.pumpUntil([&] { return !threaded.dialog->busy(); });
+
+    const auto expected = pieces(before.view.events);
+    const auto seen = pieces(threaded.view.events);
+    ASSERT_EQ(seen.size(), expected.size());
+    for (std::size_t i = 0; i < seen.size(); ++i) {
+      SCOPED_TRACE(expected[i].event);
+      ASSERT_EQ(seen[i].event, expected[i].event);
+      EXPECT_TRUE(isSubsequence(seen[i].data, expected[i].data));
+      EXPECT_EQ(seen[i].data.empty(), expected[i].data.empty());
+      if (!expected[i].data.empty() && !seen[i].data.empty()) {
+        EXPECT_EQ(seen[i].data.back(), expected[i].data.back());
+      }
+    }
+    EXPECT_EQ(threaded.dialog->control(w::kCtlProgressData).position,
+              before.dialog->control(w::kCtlProgressData).position);
+    EXPECT_EQ(threaded.view.off_thread_calls, 0);
+    EXPECT_LT(threaded.dialog->blockingUiCalls(), 50u);  // once it was one for every block
+    EXPECT_EQ(threaded.status(), before.status());
+  }
 }
 
 }  // namespace

@@ -80,8 +80,8 @@ TEST(OneOperationAtATime, EveryDeviceCommandIsRefusedWhileAWorkflowRuns) {
   rig.launcher.runHeld();
   EXPECT_EQ(rig.status(), "Flash Erase Successes!");
   EXPECT_TRUE(rig.dialog->canClose());
-  rig.dialog->OnCommand(w::kCtlFwVersion);
-  EXPECT_EQ(rig.view.messages().back(), "Get F/W Version: QR5XA\r\nEM-1234567\r\n2026-12-06\r\n2612061200");
+  rig.dialog->OnCommand(w::kCtlFwVersion);  // the version block was erased with the flash
+  EXPECT_EQ(rig.view.messages().back().rfind("Get F/W Version: \xC3\xBF\xC3\xBF", 0), 0u) << rig.view.messages().back();
 }
 
 TEST(DialogProgressBars, HoldTheirPositionInsideTheRangeAndUnknownIdsAreIgnored) {

@@ -35,8 +35,7 @@ void CliTest::SetUp() {
 
 void CliTest::TearDown() { temp_.reset(); }
 
-ProcessResult CliTest::run(const std::vector<std::string>& args) {
-  ProcessOptions options;
+ProcessResult CliTest::run(const std::vector<std::string>& args, ProcessOptions options) {
   options.cwd = dir_;
   options.env = {{"EMBERLINE_SYSFS_ROOT", (dir_ / "sys").string()},
                  {"EMBERLINE_DEV_ROOT", (dir_ / "dev").string()},

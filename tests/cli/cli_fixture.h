@@ -27,7 +27,7 @@ class CliTest : public ::testing::Test {
   void SetUp() override;
   void TearDown() override;
 
-  ProcessResult run(const std::vector<std::string>& args);
+  ProcessResult run(const std::vector<std::string>& args, ProcessOptions options = {});
   // run(), and stdout parsed as one JSON object (fails the test when it is not).
   nlohmann::json runJson(std::vector<std::string> args, int expected_exit);
 

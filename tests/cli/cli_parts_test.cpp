@@ -9,8 +9,11 @@
 
 #include "cli/number_parsing.h"
 #include "cli/terminal_ui.h"
+#include "cli/text_format.h"
 #include "cli/trace_writer.h"
+#include "core/device/clock.h"
 #include "core/device/tracing.h"
+#include "core/workflows/camera_session.h"
 #include "frontend/camera_probe.h"
 #include "frontend/device_selection.h"
 #include "sim/sim_camera.h"
@@ -98,6 +101,48 @@ TEST(DeviceContextTest, SimulatorFileMustExistAndBeIntact) {
   error.clear();
   EXPECT_FALSE(frontend::openDeviceContext(selection, &error));
   EXPECT_NE(error.find(selection.sim_state.string()), std::string::npos) << error;
+}
+
+// The station window opened from the dialog drives the dialog's simulated
+// camera through the file; the dialog reads it anew afterwards and must never
+// write its own older state over what the station burned.
+TEST(DeviceContextTest, ReloadTakesTheFileAsAnotherProgramLeftIt) {
+  const auto dir = std::filesystem::temp_directory_path() / ("context-reload-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  frontend::DeviceSpec selection;
+  selection.kind = frontend::DeviceSpec::Kind::Sim;
+  selection.sim_state = dir / "camera.sim";
+  selection.latency = std::chrono::microseconds(1);
+  ASSERT_EQ(sim::SimCamera().save(selection.sim_state), 0);
+  std::string error;
+  auto context = frontend::openDeviceContext(selection, &error);
+  ASSERT_TRUE(context) << error;
+
+  device::ManualClock clock;
+  workflows::NullUiPort quiet;
+  workflows::CameraSession before(context->devices(), quiet, clock);
+  ASSERT_EQ(before.DiscoverCamera(), 0);
+  ASSERT_EQ(before.EraseFlash(), 1);  // the context's camera now differs from its file
+
+  sim::SimSettings other;
+  other.chip_id = 0x25;
+  ASSERT_EQ(sim::SimCamera(other).save(selection.sim_state), 0);
+  ASSERT_EQ(context->reload(&error), 0) << error;
+  EXPECT_EQ(context->persist(&error), 0) << error;
+  const auto kept = sim::SimCamera::load(selection.sim_state, &error);
+  ASSERT_TRUE(kept) << error;
+  EXPECT_EQ(kept->settings().chip_id, 0x25);
+
+  workflows::CameraSession after(context->devices(), quiet, clock);
+  std::uint8_t chip = 0;
+  ASSERT_EQ(after.DiscoverCamera(), 0);
+  ASSERT_TRUE(after.ReadChipId(chip));
+  EXPECT_EQ(chip, 0x25);
+
+  std::filesystem::remove(selection.sim_state);
+  EXPECT_NE(context->reload(&error), 0);
+  EXPECT_NE(error.find("camera.sim"), std::string::npos) << error;
+  std::filesystem::remove_all(dir);
 }
 
 TEST(CameraChoiceTest, OnlyOneAnsweringCameraIsChosenUnasked) {
@@ -219,6 +264,22 @@ TEST(TraceWriterTest, OneLinePerRequest) {
   EXPECT_NE(cli::TraceWriter::formatLine(event, start).find(
                 R"("request":"driver","property_set":"{F1CAFC1D-D7D6-400F-A7FD-96715E0BD958}")"),
             std::string::npos);
+}
+
+// A camera's text must not be able to drive the terminal it is printed on.
+TEST(VisibleTextTest, ControlsAndBrokenUtf8BecomeVisible) {
+  const struct {
+    std::string in, out;
+  } cases[] = {
+      {"QR5XA", "QR5XA"},
+      {"\x1b]0;owned\x07", "\\x1B]0;owned\\x07"},     // escape sequence setting the title
+      {"a\rb\x7f", "a\\x0Db\\x7F"},                   // carriage return, DEL
+      {"\xc2\x9b" "31m", "\\xC2\\x9B31m"},            // C1 CSI, UTF-8 encoded
+      {"\xff\xe4\xb8", "\\xFF\\xE4\\xB8"},         // not UTF-8, a cut sequence
+      {"\xc0\xaf", "\\xC0\\xAF"},                     // overlong '/'
+      {"\xe7\x83\xa7\xe5\xbd\x95", "\xe7\x83\xa7\xe5\xbd\x95"},  // Chinese passes as it is
+  };
+  for (const auto& c : cases) EXPECT_EQ(cli::visibleText(c.in), c.out) << c.in;
 }
 
 TEST(OptionValuesTest, NumbersAndFlashIds) {

@@ -19,6 +19,15 @@ struct ProcessResult {
 struct ProcessOptions {
   std::filesystem::path cwd;                                // empty: the test's own
   std::vector<std::pair<std::string, std::string>> env;     // set on top of the test's environment
+  // Sends `signal` once `signal_after` has appeared on stderr.
+  int signal = 0;
+  std::string signal_after;
+  // Standard output into this file (e.g. /dev/full) instead of the pipe.
+  std::filesystem::path stdout_file;
+  // The reading end of stdout closed at once, as `| head -0` would.
+  bool close_stdout = false;
+  // Run as this user (when the test runs as root).
+  int uid = -1;
 };
 
 ProcessResult runProcess(const std::string& program, const std::vector<std::string>& args,

@@ -1,8 +1,10 @@
 #include "run_process.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -29,7 +31,13 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
 
   const pid_t pid = fork();
   if (pid == 0) {
-    dup2(out_pipe[1], STDOUT_FILENO);
+    if (!options.stdout_file.empty()) {
+      const int fd = open(options.stdout_file.c_str(), O_WRONLY);
+      if (fd < 0) _exit(126);
+      dup2(fd, STDOUT_FILENO);
+    } else {
+      dup2(out_pipe[1], STDOUT_FILENO);
+    }
     dup2(err_pipe[1], STDERR_FILENO);
     close(out_pipe[0]);
     close(out_pipe[1]);
@@ -37,6 +45,8 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
     close(err_pipe[1]);
     if (!options.cwd.empty() && chdir(options.cwd.c_str()) != 0) _exit(126);
     for (const auto& [name, value] : options.env) setenv(name.c_str(), value.c_str(), 1);
+    if (options.uid >= 0 && (setgid(static_cast<gid_t>(options.uid)) != 0 || setuid(static_cast<uid_t>(options.uid)) != 0))
+      _exit(126);
     execv(program.c_str(), argv.data());
     _exit(127);
   }
@@ -52,6 +62,12 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
   pollfd fds[2] = {{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}};
   std::string* sinks[2] = {&result.out, &result.err};
   int open_count = 2;
+  if (options.close_stdout) {
+    close(fds[0].fd);
+    fds[0].fd = -1;
+    --open_count;
+  }
+  bool signalled = options.signal == 0;
   char buffer[4096];
   while (open_count > 0) {
     if (poll(fds, 2, -1) < 0) {
@@ -63,6 +79,10 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
       const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
       if (n > 0) {
         sinks[i]->append(buffer, static_cast<std::size_t>(n));
+        if (!signalled && result.err.find(options.signal_after) != std::string::npos) {
+          kill(pid, options.signal);
+          signalled = true;
+        }
       } else if (n == 0 || errno != EINTR) {
         close(fds[i].fd);
         fds[i].fd = -1;

@@ -20,6 +20,20 @@ struct ProtocolTest : ::testing::Test {
   ExtensionUnitChannel channel{camera, 4, 0, {}};
 };
 
+// The three property sets as they are stored, from their written forms.
+TEST(PropertySets, HoldTheirGuidBytes) {
+  using G = std::array<std::uint8_t, 16>;
+  // {28F03370-6311-4A2E-BA2C-6890EB334016}
+  EXPECT_EQ(kExtensionUnitPropertySet.bytes,
+            (G{0x70, 0x33, 0xF0, 0x28, 0x11, 0x63, 0x2E, 0x4A, 0xBA, 0x2C, 0x68, 0x90, 0xEB, 0x33, 0x40, 0x16}));
+  // {F1CAFC1D-D7D6-400F-A7FD-96715E0BD958}
+  EXPECT_EQ(kDriverPropertySetA.bytes,
+            (G{0x1D, 0xFC, 0xCA, 0xF1, 0xD6, 0xD7, 0x0F, 0x40, 0xA7, 0xFD, 0x96, 0x71, 0x5E, 0x0B, 0xD9, 0x58}));
+  // {E02A32D0-D2FC-4628-A1DD-DE079B11DFE1}
+  EXPECT_EQ(kDriverPropertySetB.bytes,
+            (G{0xD0, 0x32, 0x2A, 0xE0, 0xFC, 0xD2, 0x28, 0x46, 0xA1, 0xDD, 0xDE, 0x07, 0x9B, 0x11, 0xDF, 0xE1}));
+}
+
 TEST_F(ProtocolTest, FrameCarriesTheUnitFieldsAndGetsAreSentZeroFilled) {
   camera->queueAnswer({1, 2, 3});
   std::array<std::uint8_t, 4> got{9, 9, 9, 9};

@@ -137,15 +137,27 @@ TEST_F(DeviceList, FindsTheVendorUnitOfTheActiveConfigurationThroughSysfs) {
       {"composite_with_audio.hex", "1", 3, ""},
       {"two_configurations.hex", "2", 7, ""},
       {"webcam_without_vendor_unit.hex", "1", std::nullopt, "no extension unit"},
+      {"camera_several_extension_units.hex", "1", 6, "trimmed"},  // the kernel kept less
+      {"composite_with_audio.hex", "1", std::nullopt, "only part"},
       {"camera_several_extension_units.hex", "1", std::nullopt, "malformed"},
       {"camera_several_extension_units.hex", "1", std::nullopt, "unreadable"}};
   int port = 0;
   for (const auto& c : cases) {
-    const std::string problem = c.problem, node = "video" + std::to_string(port);
+    std::string problem = c.problem;
+    const std::string node = "video" + std::to_string(port);
     const auto usb = addUsbDevice("3-" + std::to_string(++port), c.fixture, c.configuration);
-    if (problem == "malformed")
-      fs::resize_file(usb / "descriptors", fs::file_size(usb / "descriptors") - 3);
-    if (problem == "unreadable") fs::remove(usb / "descriptors");
+    const auto descriptors = usb / "descriptors";
+    if (problem == "trimmed") {
+      fs::resize_file(descriptors, fs::file_size(descriptors) - 3);
+      problem.clear();
+    }
+    if (problem == "only part") fs::resize_file(descriptors, 18 + 9 + 20);  // cut before the unit
+    if (problem == "malformed") {
+      std::fstream file(descriptors, std::ios::in | std::ios::out | std::ios::binary);
+      file.seekp(18 + 9);  // the first interface descriptor's bLength
+      file.put(0);
+    }
+    if (problem == "unreadable") fs::remove(descriptors);
     addNode(usb, node, 0);
     const auto device = open(node);
     ASSERT_NE(device, nullptr);
@@ -156,6 +168,9 @@ TEST_F(DeviceList, FindsTheVendorUnitOfTheActiveConfigurationThroughSysfs) {
     EXPECT_NE(said.find(problem), std::string::npos) << said;
     if (!problem.empty()) {
       EXPECT_NE(said.find(dev(node)), std::string::npos) << said;
+    }
+    if (problem == "malformed" || problem == "unreadable" || problem == "only part") {
+      EXPECT_NE(said.find("uvcvideo accepts only"), std::string::npos) << said;
     }
   }
 }
@@ -175,6 +190,10 @@ TEST(Messages, NameTheDeviceAndSayHowToGetAccess) {
         kErrPayloadTooLong, -EBADRQC, -EBUSY, -EIO, -EPIPE, -ETIMEDOUT, -EPROTO, -ENOSPC}) {
     EXPECT_NE(describeError(error, "/dev/video4").find("/dev/video4"), std::string::npos) << error;
   }
+  // A gone device (ENXIO too) and a refusal for the power state say what they are.
+  EXPECT_NE(describeError(-ENXIO, "/dev/video4").find("was unplugged or stopped responding"), std::string::npos);
+  EXPECT_NE(describeError(-EREMOTE, "/dev/video4").find("refused the request in its power state"),
+            std::string::npos);
   const auto access = describeError(EACCES, "/dev/video4");
   EXPECT_NE(access.find("'video' group"), std::string::npos) << access;
   EXPECT_NE(access.find("emberline udev-rule"), std::string::npos) << access;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <set>
 
@@ -83,7 +84,6 @@ TEST(MalformedDescriptors, EachGivesItsFaultWhereItIsAndNoUnits) {
       {"empty", [](Bytes& d) { d.clear(); }, F::NoDeviceDescriptor, 0},
       {"cut in a configuration descriptor", [](Bytes& d) { d.resize(kConfigAt + 5); }, F::Truncated,
        kConfigAt},
-      {"cut in the last descriptor", [](Bytes& d) { d.pop_back(); }, F::LengthPastEnd, kConfigAt},
       {"wTotalLength below bLength", [](Bytes& d) { d[kConfigAt + 2] = 4; }, F::NotAConfiguration,
        kConfigAt},
       {"bLength 0", [](Bytes& d) { d[kUnitAt] = 0; }, F::ZeroLength, kUnitAt},
@@ -95,7 +95,11 @@ TEST(MalformedDescriptors, EachGivesItsFaultWhereItIsAndNoUnits) {
        F::Truncated, kUnitAt},
       {"bLength past the configuration", [](Bytes& d) { d[kUnitAt] += 1; }, F::LengthPastEnd,
        kUnitAt},
-      {"configuration inside a configuration", [](Bytes& d) { d[kUnitAt + 1] = 0x02; },
+      {"configuration descriptor too short to start another",
+       [](Bytes& d) {
+         d[kUnitAt + 1] = 0x02;
+         d[kUnitAt] = 5;
+       },
        F::NestedConfiguration, kUnitAt},
       {"short interface",
        [](Bytes& d) {
@@ -122,18 +126,65 @@ TEST(MalformedDescriptors, EachGivesItsFaultWhereItIsAndNoUnits) {
   }
 }
 
-// Every cut of the real sets is noticed, unless it falls between configurations.
-TEST(MalformedDescriptors, EveryCutOfARealSetIsNoticed) {
+std::vector<std::uint8_t> unitIds(const DescriptorScan& scan) {
+  Bytes ids;
+  for (const auto& unit : scan.units) ids.push_back(unit.unit_id);
+  return ids;
+}
+
+// Where the vendor unit's descriptor starts in a set (its GUID follows 4 bytes in).
+std::size_t vendorUnitAt(const Bytes& set) {
+  const auto guid = std::search(set.begin(), set.end(), kVendor.bytes.begin(), kVendor.bytes.end());
+  return static_cast<std::size_t>(guid - set.begin()) - 4;
+}
+
+// A configuration the kernel kept shorter than its wTotalLength is scanned as
+// far as it goes: cameras of the family with a trimmed set still show their unit.
+TEST(TrimmedConfigurations, AreScannedAsFarAsTheyGo) {
+  const Bytes audio = loadHexFixture(kFixtures[2]);
+  const std::size_t unit = vendorUnitAt(audio), unit_end = unit + audio[unit];
+  const Bytes one = wellFormed();
+  Bytes two = one;
+  two[kConfigAt + 2] = 200;  // says more than it holds: the next configuration starts inside
+  Bytes second(one.begin() + kConfigAt, one.end());
+  second[5] = 2;              // bConfigurationValue
+  second[kUnitAt - kConfigAt + 3] = 4;  // unit id
+  two.insert(two.end(), second.begin(), second.end());
+  struct Case { const char* what; Bytes bytes; Bytes units; };
+  const Case cases[] = {
+      {"cut right after the vendor unit", Bytes(audio.begin(), audio.begin() + unit_end), {3}},
+      {"cut inside the vendor unit", Bytes(audio.begin(), audio.begin() + unit_end - 1), {}},
+      {"cut in the last byte", Bytes(one.begin(), one.end() - 1), {}},
+      {"the next configuration inside the declared length", two, {3, 4}},
+  };
+  for (const auto& c : cases) {
+    const auto scan = scanUsbDescriptors(c.bytes);
+    EXPECT_TRUE(scan.ok()) << c.what << ": " << describeFault(scan.fault);
+    EXPECT_TRUE(scan.trimmed) << c.what;
+    EXPECT_EQ(unitIds(scan), c.units) << c.what;
+  }
+  const auto kept = scanUsbDescriptors(Bytes(audio.begin(), audio.begin() + unit_end));
+  EXPECT_EQ(findExtensionUnit(kept, kVendor, 1, 0), 3);
+  EXPECT_FALSE(scanUsbDescriptors(audio).trimmed);
+}
+
+// Every cut of a real set scans without fault and finds the units before the
+// cut, unless it falls inside a configuration descriptor itself.
+TEST(TrimmedConfigurations, EveryCutOfARealSetKeepsTheUnitsBeforeIt) {
   for (const char* file : kFixtures) {
     const Bytes full = loadHexFixture(file);
-    std::set<std::size_t> whole = {18};  // cuts that leave whole configurations
-    for (std::size_t at = 18; at + 4 <= full.size();) {
-      at += full[at + 2] | full[at + 3] << 8;  // wTotalLength
-      whole.insert(at);
-    }
-    for (std::size_t at = 0; at < full.size(); ++at) {
-      EXPECT_EQ(scanUsbDescriptors(std::span(full).first(at)).ok(), whole.count(at) == 1)
-          << file << " cut at " << at;
+    const Bytes all_units = unitIds(scanUsbDescriptors(full));
+    std::set<std::size_t> headers;  // configuration descriptors start here
+    for (std::size_t at = 18; at + 4 <= full.size(); at += full[at + 2] | full[at + 3] << 8) headers.insert(at);
+    for (std::size_t at = 18; at < full.size(); ++at) {
+      const auto scan = scanUsbDescriptors(std::span(full).first(at));
+      const auto header = headers.upper_bound(at);
+      const bool in_header = header != headers.begin() && at < *std::prev(header) + 9 && !headers.contains(at);
+      EXPECT_EQ(scan.ok(), !in_header) << file << " cut at " << at;
+      if (!scan.ok()) continue;
+      EXPECT_EQ(scan.trimmed, !headers.contains(at)) << file << " cut at " << at;
+      const Bytes ids = unitIds(scan);
+      EXPECT_TRUE(std::equal(ids.begin(), ids.end(), all_units.begin())) << file << " cut at " << at;
     }
   }
 }

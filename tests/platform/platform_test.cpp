@@ -6,7 +6,10 @@
 #include <thread>
 
 #include "core/device/utf8_path.h"
+#include "platform/camera_lock.h"
+#include "platform/file_replacement.h"
 #include "platform/files.h"
+#include "platform/record_file.h"
 #include "platform/sleep.h"
 #include "support/temp_dir.h"
 
@@ -90,6 +93,42 @@ TEST_F(PlatformFilesTest, ReplaceWaitsForAReaderToLetGo) {
   EXPECT_EQ(contents(target), text("new"));
 }
 #endif
+
+TEST_F(PlatformFilesTest, ReplacementGivesNewContentOrLeavesTheOld) {
+  const auto target = dir.path() / "export.src";
+  ASSERT_EQ(platform::writeNewFile(target, text("old")), 0);
+  platform::FileError error;
+  {
+    auto abandoned = platform::FileReplacement::begin(target, &error);
+    ASSERT_NE(abandoned, nullptr) << error.why;
+  }
+  EXPECT_EQ(contents(target), text("old"));
+  auto replacement = platform::FileReplacement::begin(target, &error);
+  ASSERT_NE(replacement, nullptr) << error.why;
+  ASSERT_TRUE(replacement->commit(text("new\r\n"), &error)) << error.why;
+  EXPECT_EQ(contents(target), text("new\r\n"));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1) << "no temporary file left";
+  EXPECT_TRUE(platform::sameFile(target, dir.path() / "." / "export.src"));
+  EXPECT_FALSE(platform::sameFile(target, dir.path() / "other.src"));
+}
+
+TEST_F(PlatformFilesTest, ACameraIsLockedOnceAndRecordsAppendWhole) {
+  const auto state = utf8Text(dir.path() / "camera.sim");
+  auto first = platform::lockCamera(state, true);
+  ASSERT_EQ(first.state, platform::LockAttempt::State::Taken) << first.error;
+  EXPECT_EQ(platform::lockCamera(state, true).state, platform::LockAttempt::State::Busy);
+  first.lock.reset();
+  EXPECT_EQ(platform::lockCamera(state, true).state, platform::LockAttempt::State::Taken);
+
+  std::string why;
+  const auto path = utf8Text(dir.path() / "records.jsonl");
+  for (int i = 0; i < 2; ++i) {
+    auto records = platform::openRecordFile(path, &why);
+    ASSERT_NE(records, nullptr) << why;
+    EXPECT_EQ(records->append("{\"n\":" + std::to_string(i) + "}\n"), "");
+  }
+  EXPECT_EQ(contents(dir.path() / "records.jsonl"), text("{\"n\":0}\n{\"n\":1}\n"));
+}
 
 // A sleep lasts at least what was asked, below a millisecond too (a plain
 // sleep on Windows returns at once there).

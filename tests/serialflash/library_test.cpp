@@ -91,6 +91,10 @@ TEST_F(Library, Kind0DeviceTakesChunkFromRegister3C5) {
     backend.transfer_ok = [](std::uint8_t, std::uint32_t) { return true; };
     EXPECT_TRUE(flash.SfTransferMemory(7, 0x3E00, buffer));
     EXPECT_EQ(backend.trace().back(), "xfer 7@3E00+10/" + std::to_string(chunk));
+    // The probe reads 8 bytes a request whatever TransferChunk is.
+    std::uint8_t probe[8]{};
+    EXPECT_TRUE(flash.SfProbeDeviceKind(probe));
+    EXPECT_EQ(backend.trace().back(), "xfer 9@C7F8+8/8");
   }
 }
 

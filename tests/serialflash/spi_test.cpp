@@ -129,6 +129,20 @@ TEST_F(Spi, DetectionStopsAtFirstIdentifiedPart) {
   EXPECT_EQ(flash.detection().command_set, 4);
 }
 
+// 0x9F and 0x15 are followed by no dummy byte, 0x90 and 0xAB by three zeros.
+TEST_F(Spi, EachIdentificationCommandSendsItsDummyBytes) {
+  flash.SfDetectFlash();
+  const auto t = backend.trace();
+  std::vector<std::string> sent;
+  std::string series;
+  for (const auto& step : t) {
+    if (step == "sel") series.clear();
+    if (step.starts_with("tx ")) series += step.substr(3) + " ";
+    if (step == "rel") sent.push_back(series);
+  }
+  EXPECT_THAT(sent, ElementsAre("9F ", "15 ", "90 00 00 00 ", "AB 00 00 00 "));
+}
+
 TEST_F(Spi, UnknownPartIsReadFourTimesAndLeftUnidentified) {
   backend.queue(0x1083, {0xEF, 0x30, 0x11, 0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC});
   EXPECT_EQ(flash.SfDetectFlash(), 0);

@@ -105,6 +105,21 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"CatalogueOpcodesNoPart", 0, 0x18, Part::None, 23, 0,
              cat({spiCommands("04", "03"), {"w 1007=02", "w 1006=02"}, statusClear(false)}), 0x02,
              0x1006},
+        // Catalogue opcodes (bits 2-3 = 0b10) with code 1: the pin action is the
+        // whole byte, which drives the pin high; with code 3: action 2.
+        Case{"CatalogueCode1WholeByte", 0, 0x59, Part::None, 23, 0,
+             cat({spiCommands("04", "03"), {"w 1007=20", "w 1006=20"}, statusClear(false)}), 0x20,
+             0x1006},
+        Case{"CatalogueCode3", 0, 0x4B, Part::None, 23, 0,
+             cat({spiCommands("04", "03"), {"w 1007=10", "w 1006=10"}, statusClear(false)}), 0x10,
+             0x1006},
+        // Code 3 without the catalogue's opcodes: action 3, pin high, 0x06/0x02.
+        Case{"Code3", 0, 0x37, Part::None, 23, 0,
+             cat({spiCommands("06", "02"), {"w 1007=08", "w 1006=08"}, statusClear(false)}), 0x08,
+             0x1006},
+        // Bit 7 is not part of the pin number: 0xA1 is pin 2, code 1.
+        Case{"Bit7Unused", 0, 0xA1, Part::None, 23, 0,
+             cat({spiCommands("06", "02"), kPin21, statusClear(false)}), 0xFB, 0x1006},
         Case{"Kind0IgnoresModeByte", 0, 0x71, Part::Macronix, 0, 2,
              cat({{"w 1007=80", "w 1006=7F"}, statusClear(false)}), 0x7F, 0x1006},
         Case{"Kind23Mode2Bypass", 0, 0x21, Part::Sst, 23, 2, cat({spiCommands("06", "AF"), kPin21}),

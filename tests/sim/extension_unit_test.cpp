@@ -32,6 +32,7 @@ TEST(ExtensionUnit, RegistersFollowTheMarkersAndTheDoneFlagReadsOne) {
   EXPECT_EQ(raw.set(1, {0x01, 0x10, 0x00, 0x7E}), -EINVAL) << "neither read nor write marker";
 
   // The done flag reads 1 after every transfer, unless the plan breaks it.
+  EXPECT_EQ(raw.readReg(0x1084), 0) << "no transfer yet";
   raw.spi({0x05}, 1);
   EXPECT_EQ(raw.readReg(0x1084), 1);
   camera.setFaults(FaultPlan{.transfer_never_done = true});
@@ -62,24 +63,26 @@ TEST(ExtensionUnit, BlockPathReachesBothBanksAndEachGetDeliversTheNextBlock) {
   EXPECT_EQ(raw.get(3, 11), (Bytes{0xF8, 0xFF, 0x98, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}));
 }
 
-TEST(ExtensionUnit, LibraryFormReadsAndWritesDspMemoryNotTheFlash) {
+// The library's 12-byte form has the meaning of the dialog's 11-byte one:
+// memory space 7 is the flash.
+TEST(ExtensionUnit, LibraryFormReachesTheFlashToo) {
   SimCamera camera(SimSettings{.chip_id = 0x33});
   RawCamera raw(camera);
   // Ten bytes at 0x3E00 in chunks of one: one set-up, then a byte per GET.
   camera.setMemory(7, 0x3E00, Bytes{'A', 'B', 'C'});
+  EXPECT_EQ(camera.flash()[0x3E00], 'A');
   EXPECT_EQ(raw.set(3, {0x00, 0x3E, 0x81, 0, 0, 0, 0, 0, 0, 0, 0, 0}), 0);
   EXPECT_EQ(raw.get(3, 12)[3], 'A');
   EXPECT_EQ(raw.get(3, 12), (Bytes{0x01, 0x3E, 0x81, 'B', 0, 0, 0, 0, 0, 0, 0, 0}));
   // Upper bank.
   camera.setMemory(7, 0x10010, Bytes{9, 8, 7});
   raw.set(3, {0x10, 0x00, 0x98, 0, 0, 0, 0, 0, 0, 0, 0, 0});
-  EXPECT_EQ(raw.get(3, 12), (Bytes{0x10, 0x00, 0x98, 9, 8, 7, 0, 0, 0, 0, 0, 0}));
-  // A write chunk of three bytes.
-  const auto flash_before = camera.flash();
+  EXPECT_EQ(raw.get(3, 12), (Bytes{0x10, 0x00, 0x98, 9, 8, 7, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0}));
+  // A write chunk of three bytes programs the flash.
+  raw.unprotect();
   EXPECT_EQ(raw.set(3, {0x00, 0x20, 0x03, 0xAA, 0xBB, 0xCC, 0xDD, 0, 0, 0, 0, 0}), 0);
-  EXPECT_EQ(camera.memory(7, 0x2002), 0xCC);
-  EXPECT_EQ(camera.memory(7, 0x2003), 0x00);
-  EXPECT_EQ(camera.flash(), flash_before);
+  EXPECT_EQ(camera.flash()[0x2002], 0xCC);
+  EXPECT_EQ(camera.flash()[0x2003], 0xFF);
 }
 
 struct LayoutCase {

@@ -22,6 +22,7 @@ std::size_t libraryEntry(RawCamera& raw) {
   constexpr Step kSteps[] = {{0x9F, 0, 3}, {0x15, 0, 2}, {0x90, 3, 2}, {0xAB, 3, 2}};
   std::size_t entry = 0;
   for (const auto& step : kSteps) {
+    raw.takePort();
     raw.writeReg(0x1091, 0);
     raw.send(step.opcode);
     for (int i = 0; i < step.dummies; ++i) raw.send(0x00);
@@ -31,6 +32,7 @@ std::size_t libraryEntry(RawCamera& raw) {
     id[1] = raw.receive();
     id[2] = step.bytes == 3 ? raw.receive() : 0xFF;
     raw.writeReg(0x1091, 1);
+    raw.givePort();
     entry = serialflash::findCatalogueEntry(id);
     if (entry != 0) break;
   }

@@ -53,24 +53,31 @@ class RawCamera {
     writeReg(0x1081, 2);
     return readReg(0x1083);
   }
-  // One SPI command: chip select, bytes out, bytes in, release.
+  void takePort() { writeReg(0x1080, 1); }
+  void givePort() { writeReg(0x1080, 0); }
+  // One SPI command with the port taken around it: chip select, bytes out,
+  // bytes in, release.
   std::vector<std::uint8_t> spi(std::vector<std::uint8_t> out, std::size_t in) {
+    takePort();
     writeReg(0x1091, 0);
     for (const auto byte : out) send(byte);
     std::vector<std::uint8_t> received;
     for (std::size_t i = 0; i < in; ++i) received.push_back(receive());
     writeReg(0x1091, 1);
+    givePort();
     return received;
   }
   std::uint8_t status() { return spi({0x05}, 1)[0]; }
+  void waitReady() {
+    for (int i = 0; i < 100 && (status() & 1); ++i) {
+    }
+  }
+  // Write enable, write status 0, and the wait the status write needs.
   void unprotect(bool enable_write_status = false) {
     spi({0x06}, 0);
     if (enable_write_status) spi({0x50}, 0);
     spi({0x01, 0x00}, 0);
-  }
-  void waitReady() {
-    for (int i = 0; i < 100 && (status() & 1); ++i) {
-    }
+    waitReady();
   }
 
   // The dialog's 8-byte block requests at a 17-bit flash offset.

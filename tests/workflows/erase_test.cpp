@@ -35,7 +35,11 @@ TEST_F(EraseTest, FailureRows) {
     bool library_open;
   } cases[] = {
       {failRegisters({0x101F}), {"GetChipIDValue Failed!", "Disable Flash Write Protect Failed!"}, false},
-      {failRegisters({0x1082}), {"Check Flash Erase Failed!"}, true},  // no SPI command arrives
+      // No SPI command arrives, so the status never reads ready.
+      {failRegisters({0x1082}),
+       {"The flash stayed busy while write protection was lifted: it did not get ready within 10000 status "
+        "polls, so nothing was erased or written."},
+       true},
   };
   for (const auto& c : cases) {
     camera->setFlash(patternImage());

@@ -23,8 +23,14 @@ class ExportTest : public SessionTest {
   std::filesystem::path previous_;
 };
 
+// The version block is part of the flash: chip 0x33 keeps its tag at 0x01F3
+// and its fields from 0x1E00.
 TEST_F(ExportTest, WritesTheFlashUnderTheVersionDerivedName) {
-  camera->setFlash(patternImage());
+  auto image = patternImage();
+  const std::string tag = "QR5XA", fields = "2026-12-06EM-12345672612061200";
+  std::copy(tag.begin(), tag.end(), image.begin() + 0x01F3);
+  std::copy(fields.begin(), fields.end(), image.begin() + 0x1E00);
+  camera->setFlash(image);
   std::filesystem::path written;
   ASSERT_EQ(session.ExportRom({}, &written), 1);
 
@@ -32,7 +38,7 @@ TEST_F(ExportTest, WritesTheFlashUnderTheVersionDerivedName) {
   EXPECT_EQ(written, name);
   EXPECT_THAT(ui.outline(), ElementsAre("status 112", "text 1013 " + name, "range 1003 0..13106"));
   EXPECT_EQ(ui.positions(kCtlProgressData).back(), 0x1FFF0 / 10);
-  auto expected = patternImage();
+  auto expected = image;
   std::fill(expected.end() - 8, expected.end(), 0xFF);  // never read
   EXPECT_EQ(readFile(dir / name), expected);
   EXPECT_THAT(files(), ElementsAre(name));

@@ -60,16 +60,76 @@ TEST(Detection, ContinuationCodesAndUnknownMakers) {
   EXPECT_EQ(detect([](auto& s) { s.flash_id = {0x00, 0x20, 0x11}; }), 0);
 }
 
-TEST_F(DetectionTest, RecordsTheTypeInTheRegisterTheRomTagSelects) {
+// On a table of the test's own: the type goes to the register of the entry
+// taken; a tag "ZK5T..." in any case, or a record byte 5 of 1, clears 0x1040.
+TEST_F(DetectionTest, RecordsTheTypeInTheRegisterTheTableSelectsAndClears1040) {
+  RomTagTable table;
+  std::string error;
+  ASSERT_TRUE(parseRomTagTable("AB1C 0 0 0 0x1111 exact\nQR5X 24 0 0 0x1222 min\nZK5T 0 0 0 0x1333 min\n",
+                               table, error)) << error;
+  session.setRomTagTable(table);
   ASSERT_EQ(session.DisableFlashWriteProtect(), 1);
-  camera->setReg(0x1040, 0x55);
-  session.WriteSFTypeAndEraseChip(RomIdRecord{'Q', 'R', '5', 'X', 'A', 26, 12, 6});  // from 2024: 0x17F0
-  EXPECT_EQ(camera->reg(0x17F0), 1);
-  EXPECT_EQ(camera->reg(0x1040), 0x55);
-  session.WriteSFTypeAndEraseChip(RomIdRecord{'z', 'k', '5', 't', 'o', 12, 11, 30});  // any case clears 0x1040
-  EXPECT_EQ(camera->reg(0x0FFC), 1);
-  EXPECT_EQ(camera->reg(0x1040), 0);
+  const std::tuple<RomIdRecord, std::uint16_t, bool> cases[] = {
+      {{'Q', 'R', '5', 'X', 'A', 26, 12, 6}, 0x1222, false},
+      {{'z', 'k', '5', 't', 'o', 12, 11, 30}, 0x1333, true},
+      {{'Q', 'R', '5', 'X', 'A', 1, 12, 6}, 0x1111, true},  // byte 5 is 1: no entry, the fallback
+  };
+  for (const auto& [record, reg, clears] : cases) {
+    camera->setReg(0x1040, 0x55);
+    camera->setReg(reg, 0);
+    session.WriteSFTypeAndEraseChip(record);
+    EXPECT_EQ(camera->reg(reg), 1) << reg;
+    EXPECT_EQ(camera->reg(0x1040), clears ? 0 : 0x55) << reg;
+  }
   EXPECT_THAT(ui.messages(), ::testing::IsEmpty());
+}
+
+// During identification every byte sent is followed by one read of 0x1083;
+// during the erase none is.
+TEST_F(DetectionTest, EveryIdentificationByteIsEchoedAndTheEraseIsNot) {
+  ASSERT_EQ(session.DisableFlashWriteProtect(), 1);
+  camera->clearTraffic();
+  session.WriteSFTypeAndEraseChip(RomIdRecord{});
+  const auto traffic = camera->traffic();
+  std::vector<std::string> after_send;  // what follows each send: "echo" or "none"
+  for (std::size_t i = 0; i < traffic.size(); ++i) {
+    const auto& r = traffic[i];
+    if (r.selector != 1 || r.op != device::XuOp::Set || r.payload[0] != 0x81 || r.payload[1] != 0x10 ||
+        r.payload[2] != 1 || r.payload[3] != 0)
+      continue;
+    std::string next = "none";
+    for (std::size_t j = i + 1; j < traffic.size(); ++j) {
+      const auto& n = traffic[j];
+      if (n.selector != 1 || n.op != device::XuOp::Set) continue;
+      if (n.payload[3] == 0xFF && n.payload[0] == 0x83 && n.payload[1] == 0x10) { next = "echo"; break; }
+      if (n.payload[3] == 0x00) break;  // the next write: no echo read in between
+    }
+    after_send.push_back(next);
+  }
+  // C2 20 11 is known at the first 0x9F: one byte sent with its echo; the
+  // erase then sends 0x06, 0x60 and its status polls without.
+  ASSERT_GE(after_send.size(), 4u);
+  EXPECT_EQ(after_send[0], "echo");
+  EXPECT_EQ(std::count(after_send.begin(), after_send.end(), "echo"), 1);
+}
+
+// Type 4 erases with 0x62, holding chip select 2500 ms, then waits 900 ms.
+TEST(Detection, TheType4EraseHoldsItsFixedDelays) {
+  sim::SimDeviceList list;
+  list.add(std::make_shared<sim::SimCamera>(with<sim::SimSettings>([](auto& s) { s.flash_id = {0x1F, 0x60, 0x00}; })));
+  NullUiPort ui;
+  device::ManualClock clock;
+  CameraSession session(list, ui, clock);
+  session.setDiscoveryOutput([](std::string_view) {});
+  ASSERT_EQ(session.DiscoverCamera(), 0);
+  ASSERT_EQ(session.DisableFlashWriteProtect(), 1);
+  const auto before = clock.slept();
+  const auto sleeps = clock.sleeps();
+  session.WriteSFTypeAndEraseChip(RomIdRecord{});
+  ASSERT_EQ(session.sfType(), 4);
+  // The two fixed delays, plus one 1 ms sleep per busy status poll of the final wait.
+  const auto polls = static_cast<long>(clock.sleeps() - sleeps - 2);
+  EXPECT_EQ(clock.slept() - before, std::chrono::milliseconds(2500 + 900) + std::chrono::milliseconds(polls));
 }
 
 TEST_F(DetectionTest, ARefusedTypeRecordIsShownAndTheFlashStillErased) {

@@ -74,5 +74,49 @@ TEST_F(VersionReaders, FailuresAreReportedNeverShownAsAVersion) {
                                                     "Camera Init Failed!"));
 }
 
+// Table A of the F/W Version command, row by row: the three fields from base,
+// the tag at its own address.
+struct TableARow {
+  std::uint8_t chip_id;
+  std::uint16_t base, tag;
+};
+constexpr TableARow kTableA[] = {
+    {0x16, 0x0FD0, 0x0153}, {0x23, 0x1E00, 0x01F3}, {0x25, 0x3E00, 0x01F3}, {0x32, 0x0FD0, 0x0153},
+    {0x33, 0x1E00, 0x01F3}, {0x56, 0x3E00, 0x01F3}, {0x70, 0x3E05, 0x3E00}, {0x71, 0x3E05, 0x3E00},
+    {0x76, 0x3FD0, 0x0153}, {0x83, 0x3E05, 0x3E00}, {0x90, 0x3E00, 0x0150},
+};
+
+class TableA : public SessionTest, public ::testing::WithParamInterface<TableARow> {
+ protected:
+  TableA() : SessionTest([](auto& s) { s.chip_id = GetParam().chip_id; }) {}
+};
+
+TEST_P(TableA, TheVersionQueryReadsTheChipsPlace) {
+  const auto& row = GetParam();
+  camera->setFlash(std::vector<std::uint8_t>(kImageSize, 0xFF));
+  const std::string fields = "2013-04-16AB-12345671304161230", tag = "TAGXY";
+  camera->setMemory(7, row.base, std::vector<std::uint8_t>(fields.begin(), fields.end()));
+  camera->setMemory(7, row.tag, std::vector<std::uint8_t>(tag.begin(), tag.end()));
+  EXPECT_EQ(session.FirmwareVersionText(), "TAGXY\r\nAB-1234567\r\n2013-04-16\r\n1304161230");
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, TableA, ::testing::ValuesIn(kTableA),
+                         [](const auto& row) { return "chip" + std::to_string(row.param.chip_id); });
+
+TEST(VersionQuery, AChipTableADoesNotListReadsNothing) {
+  auto camera = std::make_shared<sim::SimCamera>(with<sim::SimSettings>([](auto& s) { s.chip_id = 0x42; }));
+  sim::SimDeviceList list;
+  list.add(camera);
+  RecordingUi ui;
+  device::ManualClock clock;
+  CameraSession session(list, ui, clock);
+  session.setDiscoveryOutput([](std::string_view) {});
+  ASSERT_EQ(session.DiscoverCamera(), 0);
+  camera->clearTraffic();
+  session.FirmwareVersionText();
+  const auto traffic = camera->traffic();
+  EXPECT_EQ(std::count_if(traffic.begin(), traffic.end(), [](const auto& r) { return r.selector == 3; }), 0);
+}
+
 }  // namespace
 }  // namespace emberline::workflows::testing

@@ -1,7 +1,6 @@
 #include "core/app/dialog_template.h"
 
 #include <algorithm>
-#include <set>
 
 namespace emberline::app {
 
@@ -63,15 +62,6 @@ constexpr std::array<FileFilter, 4> kSourceFilters{{
     {"All File (*.*)", "*.*"},
 }};
 
-bool inside(const DialogRect& r) {
-  return r.x >= 0 && r.y >= 0 && r.width > 0 && r.height > 0 && r.x + r.width <= kMainDialogWidth &&
-         r.y + r.height <= kMainDialogHeight;
-}
-
-bool carriesCaption(ControlKind kind) {
-  return kind == ControlKind::PushButton || kind == ControlKind::StaticText;
-}
-
 // Rounds a * b / c to the nearest integer, halves away from zero.
 int mulDiv(int a, int b, int c) {
   const long long p = static_cast<long long>(a) * b;
@@ -87,25 +77,6 @@ const ControlTemplate* findControl(int id) {
   const auto it = std::find_if(kControls.begin(), kControls.end(),
                                [id](const ControlTemplate& c) { return c.id == id; });
   return it == kControls.end() ? nullptr : &*it;
-}
-
-std::string checkMainDialogTemplate() {
-  std::set<int> ids;
-  for (const ControlTemplate& c : kControls) {
-    const std::string name = "control " + std::to_string(c.id);
-    if (!ids.insert(c.id).second) return name + " is listed twice";
-    if (c.id < 1000 || c.id > 1025) return name + " is outside 1000-1025";
-    if (!inside(c.rect_en) || !inside(c.rect_zh)) return name + " lies outside the dialog";
-    if (carriesCaption(c.kind) != (!c.caption_en.empty() && !c.caption_zh.empty()))
-      return name + " has captions that do not fit its kind";
-  }
-  for (int id : {w::kCtlGetRomType, w::kCtlRename}) {
-    const ControlTemplate* c = findControl(id);
-    if (!c->has(kStyleHidden) || !c->has(kStyleDisabled))
-      return "control " + std::to_string(id) + " must be created hidden and disabled";
-  }
-  if (kControls.back().kind != ControlKind::TabControl) return "the tab control must come last";
-  return {};
 }
 
 AboutTemplate aboutTemplate(Language language) {

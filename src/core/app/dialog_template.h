@@ -68,9 +68,6 @@ std::span<const ControlTemplate> mainDialogControls();
 // The entry for `id`, or nullptr.
 const ControlTemplate* findControl(int id);
 
-// Empty when the table is consistent; otherwise what is wrong with it.
-std::string checkMainDialogTemplate();
-
 // Dialog 100.
 struct AboutTemplate {
   std::string_view caption;

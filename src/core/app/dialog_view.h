@@ -46,11 +46,21 @@ class DialogView {
   // The file-open dialog; nullopt when the operator did not choose a file.
   virtual std::optional<std::filesystem::path> chooseSourceFile(const SourceFileDialog& settings) = 0;
   virtual void showAbout() = 0;
+  // The station window burning `image` into every camera plugged in, modal
+  // over the dialog: returns once the operator has closed it. Only called
+  // when DialogOptions::station_window is set.
+  virtual void openStation(const std::filesystem::path& image) { (void)image; }
   // Ends the dialog with `result` as soon as the current handler has returned.
   virtual void endDialog(int result) = 0;
 
   // A workflow's worker has ended (UI thread).
   virtual void workflowEnded() {}
+
+  // While a workflow runs, `tick` is to be called on the UI thread at screen
+  // rate (about 60 times a second): it shows the worker's latest progress
+  // positions. An empty function stops the ticks. Without ticks, positions
+  // show whenever the worker next waits for the UI thread.
+  virtual void setScreenTick(std::function<void()> tick) { (void)tick; }
 };
 
 }  // namespace emberline::app

@@ -14,7 +14,9 @@ bool CEmberline_testDlg::loadSourceImage(const std::filesystem::path& path) {
     message(kMsgBusy);
     return false;
   }
-  return session_->LoadSourceImage(path) == w::LoadResult::Loaded;
+  if (session_->LoadSourceImage(path) != w::LoadResult::Loaded) return false;
+  loaded_image_ = path;
+  return true;
 }
 
 void CEmberline_testDlg::OnBnClickedBrowse() {

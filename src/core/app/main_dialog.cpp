@@ -12,7 +12,8 @@ namespace emberline::app {
 namespace w = workflows;
 
 // The workflows' view of the dialog. Every call may come from a worker; it is
-// carried onto the UI thread and returns once the dialog has taken it.
+// carried onto the UI thread and returns once the dialog has taken it, but
+// for a worker's progress positions, which are posted and shown later.
 class CEmberline_testDlg::Port final : public w::UiPort {
  public:
   explicit Port(CEmberline_testDlg& dialog) : dialog_(dialog) {}
@@ -33,7 +34,12 @@ class CEmberline_testDlg::Port final : public w::UiPort {
     ui([&] { dialog_.setRange(bar_id, minimum, maximum); });
   }
   void setProgressPos(int bar_id, int position) override {
-    ui([&] { dialog_.setPosition(bar_id, position); });
+    if (dialog_.isUiThread()) {
+      dialog_.showPostedProgress();
+      dialog_.setPosition(bar_id, position);
+    } else {
+      dialog_.progress_.post(bar_id, position);
+    }
   }
   // The workflows' plain boxes report failures; a titled one (the firmware
   // version) only informs.
@@ -44,7 +50,7 @@ class CEmberline_testDlg::Port final : public w::UiPort {
  private:
   template <typename F>
   void ui(F&& fn) {
-    dialog_.view_.runOnUiThread(std::function<void()>(std::forward<F>(fn)));
+    dialog_.onUiThread(std::function<void()>(std::forward<F>(fn)));
   }
   CEmberline_testDlg& dialog_;
 };
@@ -83,7 +89,8 @@ const ControlState& CEmberline_testDlg::control(int id) const {
 }
 
 bool CEmberline_testDlg::OnInitDialog() {
-  // The About item goes after the window's own commands.
+  // The About item goes after the window's own commands, ours included.
+  if (options_.station_window) view_.addSystemMenuItem(kIdmStation, stationMenuText(options_.language));
   const std::string about = loadString(w::kStrAbout);
   if (!about.empty()) view_.addSystemMenuItem(kIdmAboutBox, about);
   view_.setDialogIcon();
@@ -137,9 +144,17 @@ long CEmberline_testDlg::OnTcnSelchangeTab(int selected) {
 }
 
 bool CEmberline_testDlg::OnSysCommand(unsigned id) {
-  if ((id & 0xFFF0u) != kIdmAboutBox) return false;
-  view_.showAbout();
-  return true;
+  switch (id & 0xFFF0u) {
+    case kIdmAboutBox:
+      view_.showAbout();
+      return true;
+    case kIdmStation:
+      if (!options_.station_window) return false;
+      openStationWindow();
+      return true;
+    default:
+      return false;
+  }
 }
 
 void CEmberline_testDlg::OnDestroy() {
@@ -239,6 +254,18 @@ void CEmberline_testDlg::setPosition(int id, int position) {
 
 void CEmberline_testDlg::message(std::string_view text, std::string_view caption, MessageIcon icon) {
   view_.showMessage(std::string(text), std::string(caption), icon);
+}
+
+void CEmberline_testDlg::onUiThread(const std::function<void()>& fn) {
+  if (!isUiThread()) blocking_ui_calls_.fetch_add(1, std::memory_order_relaxed);
+  view_.runOnUiThread([&] {
+    showPostedProgress();
+    fn();
+  });
+}
+
+void CEmberline_testDlg::showPostedProgress() {
+  for (const ProgressMailbox::Position& p : progress_.take()) setPosition(p.bar_id, p.position);
 }
 
 void CEmberline_testDlg::persistDevice() {

@@ -10,10 +10,14 @@
 // Threads: handlers run on the UI thread. A workflow runs on a worker from
 // the WorkerLauncher; everything it does to the dialog passes through
 // DialogView::runOnUiThread, so the control state below is only ever touched
-// on the UI thread. One device operation runs at a time: while a workflow
-// runs, every start button is disabled and the start handlers and the
-// version query refuse.
+// on the UI thread. Progress positions are the exception: a worker leaves them
+// in a ProgressMailbox without waiting, and the UI thread shows them at
+// screen rate (DialogView::setScreenTick) and before every change that still
+// waits, so they keep their place among the others.
+// One device operation runs at a time: while a workflow runs, every start
+// button is disabled and the start handlers and the version query refuse.
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -22,10 +26,12 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/app/dialog_template.h"
 #include "core/app/dialog_view.h"
+#include "core/app/progress_mailbox.h"
 #include "core/app/worker_launcher.h"
 #include "core/workflows/strings.h"
 #include "core/workflows/ui_port.h"
@@ -41,8 +47,9 @@ class CameraSession;
 
 namespace emberline::app {
 
-// System-menu command of the About item.
+// System-menu commands: the About item, and the station window's item.
 inline constexpr unsigned kIdmAboutBox = 0x0010;
+inline constexpr unsigned kIdmStation = 0x0020;
 
 // Messages of the dialog itself (the workflows bring their own).
 inline constexpr std::string_view kMsgNoVideoDevice = "Can't find video device!";
@@ -70,6 +77,9 @@ struct DialogOptions {
   std::function<std::string()> persist;
   // Where "Rom Export" writes; the program's current folder when empty.
   std::filesystem::path export_folder;
+  // The face can open the station window (DialogView::openStation): the
+  // window menu then offers it.
+  bool station_window = false;
 };
 
 class CEmberline_testDlg {
@@ -95,7 +105,8 @@ class CEmberline_testDlg {
   void OnDropFiles(const std::vector<std::filesystem::path>& files);
   // The operator selected tab item `selected`; the result (*pResult) is 0.
   long OnTcnSelchangeTab(int selected);
-  // True when the command was the About item; false lets the toolkit handle it.
+  // True when the command was one of the dialog's own items (About, the
+  // station window); false lets the toolkit handle it.
   bool OnSysCommand(unsigned id);
   // Waits for a running worker, then frees the session and its image buffer.
   void OnDestroy();
@@ -116,10 +127,14 @@ class CEmberline_testDlg {
   workflows::Language language() const { return options_.language; }
   std::string loadString(int string_id) const;
   int imageSize() const { return m_nImageSize; }
+  // The file the image buffer was last loaded from; empty before a load.
+  const std::filesystem::path& loadedImage() const { return loaded_image_; }
   // Null before construction finished and after OnDestroy.
   workflows::CameraSession* session() { return session_.get(); }
   // The port the workflows report through (any thread).
   workflows::UiPort& port();
+  // How many times a worker has waited for the UI thread so far.
+  std::uint64_t blockingUiCalls() const { return blocking_ui_calls_.load(std::memory_order_relaxed); }
 
  private:
   class Port;
@@ -139,10 +154,15 @@ class CEmberline_testDlg {
                MessageIcon icon = MessageIcon::Warning);
   // A status text, with the waiting close noted below it.
   std::string statusText(int string_id) const;
+  // Runs `fn` on the UI thread after the progress positions posted before it.
+  void onUiThread(const std::function<void()>& fn);
+  void showPostedProgress();  // UI thread
+  bool isUiThread() const { return std::this_thread::get_id() == ui_thread_; }
 
   void showBurnPage();
   void hideStageRow();
   bool loadSourceImage(const std::filesystem::path& path);
+  void openStationWindow();
   void startWorkflow(const WorkflowRow& row);
   void runWorker(const WorkflowRow& row);
   int runOperation(Workflow workflow);
@@ -153,11 +173,15 @@ class CEmberline_testDlg {
   DialogView& view_;
   WorkerLauncher& workers_;
   DialogOptions options_;
+  const std::thread::id ui_thread_ = std::this_thread::get_id();  // the thread that built the dialog
+  ProgressMailbox progress_{workflows::kCtlProgressStage};
+  std::atomic<std::uint64_t> blocking_ui_calls_{0};
   std::unique_ptr<Port> port_;
   std::unique_ptr<workflows::CameraSession> session_;
   std::map<int, ControlState> controls_;
   int current_tab_ = 0;
   int m_nImageSize = 0;
+  std::filesystem::path loaded_image_;
   Workflow running_ = Workflow::None;
   std::optional<int> end_result_;
   std::set<int> stage_row_shown_;     // what the burn has shown of the stage row

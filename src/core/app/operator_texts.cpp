@@ -4,6 +4,10 @@ namespace emberline::app {
 
 using workflows::Language;
 
+std::string stationMenuText(Language language) {
+  return language == Language::SimplifiedChinese ? "烧录站窗口(&S)..." : "&Station Window...";
+}
+
 std::string closeWaitNote(Language language) {
   return language == Language::SimplifiedChinese ? "任务结束后关闭窗口..."
                                                  : "Closing when the task ends...";

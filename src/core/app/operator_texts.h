@@ -11,6 +11,9 @@
 
 namespace emberline::app {
 
+// The window menu's item that opens the station window.
+std::string stationMenuText(workflows::Language language);
+
 // The status line's second line while a close waits for the running task.
 std::string closeWaitNote(workflows::Language language);
 

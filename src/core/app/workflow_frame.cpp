@@ -96,6 +96,8 @@ void CEmberline_testDlg::startWorkflow(const WorkflowRow& row) {
   // Without a camera nothing more happens and nothing is said.
   if (session_->DiscoverCamera() != 0) return;
   running_ = row.workflow;
+  // The worker's progress positions reach the screen at its rate.
+  view_.setScreenTick([this] { showPostedProgress(); });
   workers_.start([this, &row] { runWorker(row); });
 }
 
@@ -113,7 +115,8 @@ void CEmberline_testDlg::runWorker(const WorkflowRow& row) {
   // Enabling the buttons and ending the busy state is one step on the UI
   // thread, so no click can land between the two. It is the worker's last
   // call: after it the worker only returns.
-  view_.runOnUiThread([this, &row, result] {
+  onUiThread([this, &row, result] {
+    view_.setScreenTick({});
     for (int id : row.ownButtons()) enable(id, true);
     for (int id : kStartButtons)
       if (!row.owns(id)) enable(id, true);

@@ -71,7 +71,9 @@ bool transferFits(std::uint8_t space, std::uint16_t address, std::size_t length,
 
 }  // namespace
 
-ExtensionUnitBackend::ExtensionUnitBackend(DeviceList& devices) : devices_(devices) {}
+ExtensionUnitBackend::ExtensionUnitBackend(DeviceList& devices,
+                                           const ExtensionUnitChannel* dialog_channel)
+    : devices_(devices), dialog_channel_(dialog_channel) {}
 
 bool ExtensionUnitBackend::BeWriteRegister(int /*index*/, std::uint16_t reg, unsigned value) {
   const std::array<std::uint8_t, kRegisterPayloadSize> payload{lowByte(reg), highByte(reg),
@@ -258,7 +260,10 @@ void ExtensionUnitBackend::ClearBankFlags() {
   read_bank_ = false;
 }
 
-int ExtensionUnitBackend::OpenDevice() { return SfOpenCamera(devices_, channel_); }
+int ExtensionUnitBackend::OpenDevice() {
+  const bool bound = dialog_channel_ != nullptr && dialog_channel_->device != nullptr;
+  return SfOpenCamera(devices_, channel_, bound ? dialog_channel_->node_id : 1);
+}
 
 // --- chunk operations -------------------------------------------------------
 

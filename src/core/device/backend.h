@@ -9,6 +9,7 @@
 #include <span>
 #include <string>
 
+#include "core/device/protocol.h"
 #include "core/device/transport.h"
 
 namespace emberline::device {
@@ -62,7 +63,11 @@ class SfBackend {
 // user at a time, as the library itself).
 class ExtensionUnitBackend final : public SfBackend {
  public:
-  explicit ExtensionUnitBackend(DeviceList& devices);
+  // `dialog_channel`, when given, is the dialog's channel to the same camera:
+  // when the library's own unit lookup finds nothing, it takes the node that
+  // channel settled on, as the dialog did, instead of node 1.
+  explicit ExtensionUnitBackend(DeviceList& devices,
+                                const ExtensionUnitChannel* dialog_channel = nullptr);
 
   bool BeWriteRegister(int index, std::uint16_t reg, unsigned value) override;
   bool BeReadRegister(int index, std::uint16_t reg, std::uint8_t& value) override;
@@ -95,6 +100,7 @@ class ExtensionUnitBackend final : public SfBackend {
   bool space9Read(std::uint16_t address, std::uint8_t* destination, std::uint32_t count);
 
   DeviceList& devices_;
+  const ExtensionUnitChannel* dialog_channel_;
   LibraryChannel channel_;
   bool write_bank_ = false;  // LibraryWriteBankFlag
   bool read_bank_ = false;   // LibraryReadBankFlag

@@ -79,7 +79,7 @@ int DiscoverCamera(DeviceList& devices, ExtensionUnitChannel& channel, const Dis
   return 1;
 }
 
-int SfOpenCamera(DeviceList& devices, LibraryChannel& channel) {
+int SfOpenCamera(DeviceList& devices, LibraryChannel& channel, std::uint32_t fallback_node) {
   std::vector<DeviceEntry> entries;
   if (devices.enumerate(entries) != 0 || entries.empty()) return kOpenNoDevices;
 
@@ -90,7 +90,7 @@ int SfOpenCamera(DeviceList& devices, LibraryChannel& channel) {
     if (!channel.device) continue;
     // The first device that opens is the library's; nothing is read from it.
     channel.last_error = 0;
-    channel.node_id = FindExtensionUnitNode(*channel.device).value_or(1);
+    channel.node_id = FindExtensionUnitNode(*channel.device).value_or(fallback_node);
     if (!entry.path) return kOpenPathUnreadable;
     channel.device_path = cutUtf8(*entry.path, kDevicePathMax);
     return kOpenOk;

@@ -37,7 +37,9 @@ inline constexpr int kOpenNothingBound = 2;  // devices listed, none opened
 inline constexpr int kOpenPathUnreadable = 3;  // bound, but its device path could not be read
 
 // Binds the first listed device that opens at all into `channel` (nothing is
-// read from it), with its node id (1 when none is found) and device path.
-int SfOpenCamera(DeviceList& devices, LibraryChannel& channel);
+// read from it), with its node id and device path. When the device's unit
+// lookup finds no node, `fallback_node` is used: 1, or the node the dialog's
+// channel settled on for the same camera.
+int SfOpenCamera(DeviceList& devices, LibraryChannel& channel, std::uint32_t fallback_node = 1);
 
 }  // namespace emberline::device

@@ -37,6 +37,7 @@ int initResultForOpenCode(int open_code) {
 }  // namespace
 
 int SerialFlash::SfInit() {
+  flash_stayed_busy_ = false;
   backend_.ClearBankFlags();
   const int open_code = backend_.OpenDevice();
   if (open_code != device::kOpenOk) return initResultForOpenCode(open_code);

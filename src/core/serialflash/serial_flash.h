@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <span>
 
+#include "core/device/stop_token.h"
 #include "core/serialflash/catalogue.h"
 
 namespace emberline::device {
@@ -55,7 +56,9 @@ class SerialFlash {
   // (address 0xC7F8); on failure it is left untouched.
   bool SfProbeDeviceKind(std::uint8_t* buffer);
   void SfWaitTransferDone();
-  void SfWaitFlashReady();
+  // True when the flash reported ready; false when the poll bound ran out,
+  // the device went away or a stop was requested.
+  bool SfWaitFlashReady();
   bool SfSetWriteProtect(int mode, std::uint16_t& restore_register, std::uint8_t& value);
 
   // --- internal operations, public for the workflows' reports and for tests ---
@@ -65,6 +68,12 @@ class SerialFlash {
   void SfReadFlashId(std::uint8_t opcode, int dummies, int count);
 
   const DetectionResult& detection() const { return detection_; }
+  // True when a wait for flash ready ran out its bound since SfInit: the
+  // flash stayed busy, and whatever followed went to a part that was not
+  // listening. The workflows turn this into a failure.
+  bool flashStayedBusy() const { return flash_stayed_busy_; }
+  // A stop request ends a wait for flash ready between two polls.
+  void setStopToken(device::StopToken stop) { stop_ = stop; }
   bool isOpen(int index = 0) const;
   int deviceKind(int index = 0) const;
   std::uint32_t transferChunk() const { return transfer_chunk_; }
@@ -87,7 +96,7 @@ class SerialFlash {
   void modifyRegister(int index, std::uint16_t reg, std::uint8_t set, std::uint8_t clear);
   bool probe(int index, std::uint8_t* buffer);
   void waitTransferDone(int index);
-  void waitFlashReady(int index);
+  bool waitFlashReady(int index);
   // SPI byte-level steps (results ignored, as the sequences do). A receive
   // whose register read fails yields 0xFF, like an erased, idle-high bus.
   void sendByte(int index, std::uint8_t byte);
@@ -109,6 +118,8 @@ class SerialFlash {
   std::array<DeviceState, kMaxDevices> devices_{};
   std::uint32_t transfer_chunk_ = 8;
   DetectionResult detection_{};
+  bool flash_stayed_busy_ = false;
+  device::StopToken stop_;
 };
 
 }  // namespace emberline::serialflash

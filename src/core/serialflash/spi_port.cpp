@@ -58,10 +58,13 @@ void SerialFlash::waitTransferDone(int index) {
   }
 }
 
-void SerialFlash::waitFlashReady(int index) {
-  if (!guard(index)) return;
+bool SerialFlash::waitFlashReady(int index) {
+  if (!guard(index)) return false;
   for (int poll = 0; poll < kFlashReadyPolls; ++poll) {
-    if (backend_.DeviceGone()) break;
+    if (backend_.DeviceGone() || stop_.stopRequested()) {
+      release(index);
+      return false;
+    }
     // Each poll selects again without releasing in between, as the port expects.
     select(index);
     sendByte(index, kOpReadStatus);
@@ -69,14 +72,16 @@ void SerialFlash::waitFlashReady(int index) {
     const std::uint8_t status = receiveByte(index);
     if ((status & kStatusBusy) == 0) {
       release(index);
-      return;
+      return true;
     }
     clock_.sleepMs(kPollSleepMs);
   }
   release(index);
+  flash_stayed_busy_ = true;
+  return false;
 }
 
 void SerialFlash::SfWaitTransferDone() { waitTransferDone(0); }
-void SerialFlash::SfWaitFlashReady() { waitFlashReady(0); }
+bool SerialFlash::SfWaitFlashReady() { return waitFlashReady(0); }
 
 }  // namespace emberline::serialflash

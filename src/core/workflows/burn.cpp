@@ -41,11 +41,16 @@ int CameraSession::BurnRom(const BurnOptions& options, BurnReport* report_out) {
   ui_.showControl(kCtlStageErase, true);
   ui_.setProgressRange(kCtlProgressData, 0, 2);
 
+  if (stop_.stopRequested()) return stopped(WorkStage::BeforeChange, std::nullopt, failure);
   if (DisableFlashWriteProtect() == 0) return fail("Disable Flash Write Protect Failed!", failure);
+  if (library_.flashStayedBusy()) return fail(flashStayedBusyText(WorkStage::WriteProtectLifted), failure);
+  if (stop_.stopRequested()) return stopped(WorkStage::WriteProtectLifted, std::nullopt, failure, true);
   ui_.setProgressPos(kCtlProgressData, 2);
   ui_.setProgressPos(kCtlProgressStage, 0);
 
   WriteSFTypeAndEraseChip(readRomIdRecord());
+  if (stop_.stopRequested()) return stopped(WorkStage::Erasing, std::nullopt, failure);
+  if (library_.flashStayedBusy()) return fail(flashStayedBusyText(WorkStage::Erasing), failure);
   ui_.setProgressPos(kCtlProgressStage, 1);
 
   // Erase check: 8 bytes in every 1024.
@@ -57,6 +62,7 @@ int CameraSession::BurnRom(const BurnOptions& options, BurnReport* report_out) {
       std::array<std::uint8_t, 8> block;
       block.fill(0xFF);
       bank.at(offset);
+      if (stop_.stopRequested()) return stopped(WorkStage::EraseCheck, offset, failure, true);
       if (!readBlock(offset, block)) return fail(blockFailure("Read Flash", offset), failure);
       if (!passesBlankCheck(block)) return fail("Check Flash Erase Failed!", failure);
     }
@@ -78,6 +84,7 @@ int CameraSession::BurnRom(const BurnOptions& options, BurnReport* report_out) {
         ++report.blocks_skipped;
         continue;
       }
+      if (stop_.stopRequested()) return stopped(WorkStage::Programming, offset, failure, true);
       if (!writeBlock(offset, bytes)) return fail(blockFailure("Write Flash", offset), failure);
       ++report.blocks_written;
     }
@@ -123,6 +130,7 @@ int CameraSession::verifySampled(BurnReport& report) {
     std::array<std::uint8_t, 8> block;
     block.fill(0xFF);
     bank.at(offset);
+    if (stop_.stopRequested()) return stopped(WorkStage::Verifying, offset, &report.failure, true);
     if (!readBlock(offset, block)) return fail(blockFailure("Read Flash", offset), &report.failure);
     if (auto at = firstDifference(block, offset, image_)) {
       report.first_difference = at;
@@ -142,6 +150,7 @@ int CameraSession::verifyFull(BurnReport& report) {
     bank.at(offset);
     std::array<std::uint8_t, 8> block;
     block.fill(0xFF);
+    if (stop_.stopRequested()) return stopped(WorkStage::Verifying, offset, &report.failure, true);
     if (!readBlock(offset, block)) return fail(blockFailure("Read Flash", offset), &report.failure);
     if (auto at = firstDifference(block, offset, image_)) {
       report.first_difference = at;

@@ -6,12 +6,27 @@
 namespace emberline::workflows {
 
 CameraSession::CameraSession(device::DeviceList& devices, UiPort& ui, device::Clock& clock)
-    : devices_(devices), ui_(ui), clock_(clock), backend_(library_devices_), library_(backend_, clock_) {}
+    : devices_(devices), ui_(ui), clock_(clock), backend_(library_devices_, &channel_), library_(backend_, clock_) {}
 
 CameraSession::~CameraSession() = default;
 
 int CameraSession::DiscoverCamera() {
   return device::DiscoverCamera(devices_, channel_, discovery_output_);
+}
+
+void CameraSession::setStopToken(device::StopToken stop) {
+  stop_ = stop;
+  library_.setStopToken(stop);
+}
+
+int CameraSession::stopped(WorkStage stage, std::optional<std::uint32_t> offset, std::string* failure,
+                           bool restore_write_protect) {
+  fail(interruptedText(stage, offset), failure);
+  // A stopped burn leaves the flash open to writes only where the flash is
+  // still busy with its own erase; everywhere else protection goes back on.
+  if (restore_write_protect && canRestoreWriteProtect(stage) && EnableFlashWriteProtect() == 0)
+    ui_.showMessage("Enable Flash Write Protect Failed!");
+  return 0;
 }
 
 bool CameraSession::ReadChipId(std::uint8_t& chip_id) {

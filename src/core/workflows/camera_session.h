@@ -22,8 +22,12 @@
 #include "core/device/device_filter.h"
 #include "core/device/discovery.h"
 #include "core/device/protocol.h"
+#include "core/device/stop_token.h"
 #include "core/serialflash/serial_flash.h"
+#include "core/workflows/rom_tag_table.h"
+#include "core/workflows/output_file.h"
 #include "core/workflows/ui_port.h"
+#include "core/workflows/work_stage.h"
 
 namespace emberline::workflows {
 
@@ -64,6 +68,14 @@ class CameraSession {
   // standard output unless redirected (a face printing JSON keeps stdout clean).
   int DiscoverCamera();
   void setDiscoveryOutput(device::DiscoveryOutput out) { discovery_output_ = std::move(out); }
+  // The table that chooses where the flash type code goes (default: ours).
+  void setRomTagTable(RomTagTable table) { rom_tag_table_ = std::move(table); }
+  // A stop request ends a burn, erase, export or verify at the next request
+  // boundary with a message saying how far it got and what the flash holds.
+  void setStopToken(device::StopToken stop);
+  bool stopRequested() const { return stop_.stopRequested(); }
+  // Where exports go (default: portableOutputFiles()); must outlive the session.
+  void setOutputFiles(OutputFiles& files) { output_files_ = &files; }
   // Reads the chip id through the dialog's channel; stores it on success.
   bool ReadChipId(std::uint8_t& chip_id);
 
@@ -127,6 +139,14 @@ class CameraSession {
   // Verification stages of the burn; 1 passed, 0 failed (message shown).
   int verifySampled(BurnReport& report);
   int verifyFull(BurnReport& report);
+  // Before reading the flash: a flash still busy would read as blank. 0 and
+  // the message shown when it stays busy; 1 otherwise (also when the library
+  // cannot be opened: the block reads do not need it).
+  int checkFlashReady(std::string* failure);
+  // Ends a workflow stopped in `stage` (message shown, 0 returned); puts
+  // write protection back where that is safe.
+  int stopped(WorkStage stage, std::optional<std::uint32_t> offset, std::string* failure,
+              bool restore_write_protect = false);
 
   device::DeviceList& devices_;
   UiPort& ui_;
@@ -140,6 +160,9 @@ class CameraSession {
   std::uint8_t chip_id_ = 0;
   int high_bank_flag_ = 0;
   std::uint8_t sf_type_ = 0;
+  RomTagTable rom_tag_table_ = defaultRomTagTable();
+  device::StopToken stop_;
+  OutputFiles* output_files_ = &portableOutputFiles();
 };
 
 }  // namespace emberline::workflows

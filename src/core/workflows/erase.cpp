@@ -13,8 +13,13 @@ int CameraSession::EraseFlash() {
   ui_.setProgressRange(kCtlProgressData, 0, kEraseDataRange);
   ui_.setProgressPos(kCtlProgressData, 1);
 
+  if (stop_.stopRequested()) return stopped(WorkStage::BeforeChange, std::nullopt, nullptr);
   if (DisableFlashWriteProtect() == 0) return fail("Disable Flash Write Protect Failed!");
+  if (library_.flashStayedBusy()) return fail(flashStayedBusyText(WorkStage::WriteProtectLifted));
+  if (stop_.stopRequested()) return stopped(WorkStage::WriteProtectLifted, std::nullopt, nullptr);
   WriteSFTypeAndEraseChip(readRomIdRecord());
+  if (stop_.stopRequested()) return stopped(WorkStage::Erasing, std::nullopt, nullptr);
+  if (library_.flashStayedBusy()) return fail(flashStayedBusyText(WorkStage::Erasing));
 
   HighBankScope bank(high_bank_flag_);
   for (std::uint32_t offset = 0; offset < kEraseEnd; offset += kEraseStride) {
@@ -22,6 +27,7 @@ int CameraSession::EraseFlash() {
     std::array<std::uint8_t, 8> block;
     block.fill(0xFF);
     bank.at(offset);
+    if (stop_.stopRequested()) return stopped(WorkStage::BlankCheck, offset, nullptr);
     if (!readBlock(offset, block)) return fail(blockFailure("Read Flash", offset));
     if (!passesBlankCheck(block)) return fail("Check Flash Erase Failed!");
   }

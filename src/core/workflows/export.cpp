@@ -1,14 +1,15 @@
 // The ROM export: the flash read back block by block into a file named after
 // the firmware version (or the default name). The file appears whole or not
-// at all; a block that cannot be read fails the export.
+// at all; a block that cannot be read, a flash that stays busy or a stop
+// request fails the export and leaves an existing file as it was.
 
 #include <algorithm>
 #include <array>
 #include <vector>
 
-#include "core/workflows/atomic_file.h"
 #include "core/workflows/camera_session.h"
 #include "core/workflows/flash_layout.h"
+#include "core/workflows/spi_sequencer.h"
 #include "core/workflows/version_block.h"
 
 namespace emberline::workflows {
@@ -26,16 +27,34 @@ int CameraSession::ExportRom(const std::filesystem::path& file, std::filesystem:
   ui_.setStatus(kStrExporting);
   ui_.setControlText(kCtlExportName, target.string());
 
-  AtomicFile out(target);
-  if (auto error = out.create()) return fail(*error);
+  std::string error;
+  auto out = output_files_->begin(target, &error);
+  if (!out) return fail(error);
   if (readFlashInto(content) == 0) return 0;
 
-  if (auto error = out.commit(content)) return fail(*error);
+  if (auto failed = out->commit(content)) return fail(*failed);
   if (written != nullptr) *written = target;
   return 1;
 }
 
+int CameraSession::checkFlashReady(std::string* failure) {
+  if (library_.SfInit() <= 0) {
+    library_.SfClose();
+    return 1;
+  }
+  SpiSequencer spi(library_, /*echo_read=*/false);
+  spi.takePort();
+  library_.SfWaitFlashReady();
+  spi.givePort();
+  const bool busy = library_.flashStayedBusy();
+  library_.SfClose();
+  if (busy) return fail(flashStayedBusyText(WorkStage::Reading), failure);
+  return 1;
+}
+
 int CameraSession::readFlashInto(std::vector<std::uint8_t>& content, std::string* failure) {
+  if (stop_.stopRequested()) return stopped(WorkStage::Reading, std::nullopt, failure);
+  if (checkFlashReady(failure) == 0) return 0;
   ui_.setProgressRange(kCtlProgressData, 0, kExportDataRange);
   HighBankScope bank(high_bank_flag_);
   for (std::uint32_t offset = 0; offset < kExportEnd; offset += kBlockSize) {
@@ -43,6 +62,7 @@ int CameraSession::readFlashInto(std::vector<std::uint8_t>& content, std::string
     std::array<std::uint8_t, 8> block;
     block.fill(0xFF);
     bank.at(offset);
+    if (stop_.stopRequested()) return stopped(WorkStage::Reading, offset, failure);
     if (!readBlock(offset, block)) return fail(blockFailure("Read Flash", offset), failure);
     std::copy(block.begin(), block.end(), content.begin() + offset);
   }

@@ -3,49 +3,104 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
+#include <charconv>
+#include <sstream>
 
 namespace emberline::workflows {
+extern const char kDefaultRomTagTableText[];  // generated from res/rom_tag_table.txt
+
 namespace {
 
 constexpr std::uint8_t kExact = 0;
 constexpr std::uint8_t kMinimum = 1;
+constexpr unsigned kMaxVersionByte = 127;  // a signed record byte reaches no further
 
-// SFType registers of the mask ROM generations. The ROM reads the flash type
-// from a byte of its patch area, and that byte moved between generations.
-constexpr std::uint16_t kRegGen1 = 0x10FC;  // the family default
-constexpr std::uint16_t kRegGen1Early = 0x10FD;
-constexpr std::uint16_t kRegGen2 = 0x17F0;
-constexpr std::uint16_t kRegGen3 = 0x17F8;
-constexpr std::uint16_t kRegLegacy = 0x0FFC;
+bool isTagCharacter(char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; }
+
+// One entry line: TAG YY MM DD REGISTER MODE, then an optional comment.
+bool parseEntry(std::string_view line, RomTagEntry& entry, std::string& what) {
+  std::istringstream in{std::string(line)};
+  std::string tag, reg, mode;
+  unsigned yy = 0, mm = 0, dd = 0;
+  if (!(in >> tag >> yy >> mm >> dd >> reg >> mode)) {
+    what = "expected TAG YY MM DD REGISTER MODE";
+    return false;
+  }
+  std::string rest;
+  if (in >> rest && rest[0] != '#') {
+    what = "unexpected '" + rest + "' after the mode";
+    return false;
+  }
+  if (tag.size() < 4 || tag.size() > 5 || !std::all_of(tag.begin(), tag.end(), isTagCharacter)) {
+    what = "the tag '" + tag + "' is not 4 or 5 letters and digits";
+    return false;
+  }
+  if (yy > kMaxVersionByte || mm > kMaxVersionByte || dd > kMaxVersionByte) {
+    what = "a build date byte is above 127";
+    return false;
+  }
+  unsigned value = 0;
+  const char* digits_end = reg.data() + reg.size();
+  const auto parsed = reg.size() > 2 ? std::from_chars(reg.data() + 2, digits_end, value, 16)
+                                     : std::from_chars_result{reg.data(), std::errc::invalid_argument};
+  if (!reg.starts_with("0x") || parsed.ec != std::errc{} || parsed.ptr != digits_end || value > 0xFFFF) {
+    what = "the register '" + reg + "' is not 0x0000 to 0xFFFF";
+    return false;
+  }
+  if (mode != "exact" && mode != "min") {
+    what = "the mode '" + mode + "' is neither exact nor min";
+    return false;
+  }
+  entry = {};
+  std::copy(tag.begin(), tag.end(), entry.tag.begin());
+  entry.version = {static_cast<std::uint8_t>(yy), static_cast<std::uint8_t>(mm), static_cast<std::uint8_t>(dd)};
+  entry.sf_type_register = static_cast<std::uint16_t>(value);
+  entry.match_mode = mode == "exact" ? kExact : kMinimum;
+  return true;
+}
 
 }  // namespace
 
-// Searched in order; exact builds come before the ranges that would hide
-// them. Entry 0 doubles as the fallback for records no entry takes (no tag
-// read, an unknown tag, a build date that does not parse).
-const std::array<RomTagEntry, kRomTagTableSize> kRomTagTable{{
-    // tag                     yy  mm  dd    register       mode
-    {{'Q', 'R', '5', 'X', 0}, {0, 0, 0}, kRegGen1, kExact},  // 0: undated ROM, fallback
-    {{'Q', 'R', '5', 'X', 0}, {13, 4, 16}, kRegGen1Early, kExact},
-    {{'Q', 'R', '5', 'X', 0}, {13, 9, 2}, kRegGen1Early, kExact},
-    {{'Q', 'R', '5', 'X', 0}, {24, 0, 0}, kRegGen2, kMinimum},
-    {{'Q', 'R', '5', 'X', 0}, {0, 0, 0}, kRegGen1, kMinimum},
-    {{'Q', 'R', '5', 'A', 0}, {0, 0, 0}, kRegGen1, kMinimum},
-    {{'Q', 'R', '5', 'B', 0}, {22, 0, 0}, kRegGen2, kMinimum},
-    {{'Q', 'R', '5', 'B', 0}, {0, 0, 0}, kRegGen1, kMinimum},
-    {{'Q', 'R', '5', 'C', 0}, {0, 0, 0}, kRegGen2, kMinimum},
-    {{'Q', 'R', '6', 'X', 0}, {20, 0, 0}, kRegGen3, kMinimum},
-    {{'Q', 'R', '6', 'X', 0}, {0, 0, 0}, kRegGen2, kMinimum},
-    {{'Q', 'R', '6', 'C', 0}, {0, 0, 0}, kRegGen3, kMinimum},
-    {{'Q', 'R', '7', 'X', 0}, {0, 0, 0}, kRegGen3, kMinimum},
-    {{'Q', 'R', '3', 'A', 0}, {0, 0, 0}, kRegLegacy, kMinimum},
-    {{'Q', 'R', '3', 'B', 0}, {0, 0, 0}, kRegLegacy, kMinimum},
-    {{'Z', 'K', '5', 'T', 'O'}, {12, 11, 30}, kRegLegacy, kExact},
-    {{'Z', 'K', '5', 'T', 'O'}, {13, 0, 0}, kRegGen1, kMinimum},
-    {{'Z', 'K', '5', 'T', 'O'}, {0, 0, 0}, kRegLegacy, kMinimum},
-    {{'Z', 'K', '4', 'T', 0}, {0, 0, 0}, kRegLegacy, kMinimum},
-    {{'Z', 'K', '3', 'T', 0}, {0, 0, 0}, kRegLegacy, kMinimum},
-}};
+bool parseRomTagTable(std::string_view text, RomTagTable& table, std::string& error) {
+  RomTagTable parsed;
+  std::size_t number = 0;
+  while (!text.empty()) {
+    const auto end = text.find('\n');
+    std::string_view line = text.substr(0, end);
+    text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
+    ++number;
+    const auto first = line.find_first_not_of(" \t\r");
+    if (first == std::string_view::npos || line[first] == '#') continue;
+    RomTagEntry entry{};
+    std::string what;
+    if (!parseEntry(line, entry, what)) {
+      error = "line " + std::to_string(number) + ": " + what;
+      return false;
+    }
+    if (parsed.size() == kMaxRomTagEntries) {
+      error = "more than " + std::to_string(kMaxRomTagEntries) + " entries";
+      return false;
+    }
+    parsed.push_back(entry);
+  }
+  if (parsed.empty()) {
+    error = "no entry (the first entry is the fallback, so a table needs one)";
+    return false;
+  }
+  table = std::move(parsed);
+  return true;
+}
+
+const RomTagTable& defaultRomTagTable() {
+  static const RomTagTable table = [] {
+    RomTagTable parsed;
+    std::string error;
+    parseRomTagTable(kDefaultRomTagTableText, parsed, error);  // checked by the tests
+    if (parsed.empty()) parsed.push_back({{'Q', 'R', '5', 'X', 0}, {0, 0, 0}, 0x10FC, kExact});
+    return parsed;
+  }();
+  return table;
+}
 
 bool romTagMatches(const std::uint8_t* record_tag, const char* entry_tag) {
   for (int i = 0; i < 4; ++i) {
@@ -70,15 +125,15 @@ bool versionTaken(const RomIdRecord& record, const RomTagEntry& entry) {
 
 }  // namespace
 
-std::size_t findRomTagEntry(const RomIdRecord& record) {
-  for (std::size_t i = 0; i < kRomTagTable.size(); ++i) {
-    const auto& entry = kRomTagTable[i];
+std::size_t findRomTagEntry(const RomTagTable& table, const RomIdRecord& record) {
+  for (std::size_t i = 0; i < table.size(); ++i) {
+    const auto& entry = table[i];
     if (romTagMatches(record.data(), entry.tag.data()) && versionTaken(record, entry)) return i;
   }
   return 0;
 }
 
-std::vector<std::string> checkRomTagTable() {
+std::vector<std::string> checkRomTagTable(const RomTagTable& table) {
   std::vector<std::string> problems;
   const auto name = [](std::size_t i) { return "entry " + std::to_string(i); };
   // Registers the workflows and the library drive for other purposes.
@@ -87,8 +142,8 @@ std::vector<std::string> checkRomTagTable() {
            (reg >= 0x1080 && reg <= 0x1093) || reg == 0x17C1 || reg == 0x17C2 ||
            (reg >= 0x05F3 && reg <= 0x05FB) || reg == 0x03C5;
   };
-  for (std::size_t i = 0; i < kRomTagTable.size(); ++i) {
-    const auto& e = kRomTagTable[i];
+  for (std::size_t i = 0; i < table.size(); ++i) {
+    const auto& e = table[i];
     for (int c = 0; c < 4; ++c) {
       if (!std::isupper(static_cast<unsigned char>(e.tag[c])) &&
           !std::isdigit(static_cast<unsigned char>(e.tag[c]))) {
@@ -104,7 +159,7 @@ std::vector<std::string> checkRomTagTable() {
                                  : e.version[0] >= 0x80;
     if (unreachable) problems.push_back(name(i) + ": version can never match");
     for (std::size_t j = 0; j < i; ++j) {
-      const auto& earlier = kRomTagTable[j];
+      const auto& earlier = table[j];
       if (!romTagMatches(reinterpret_cast<const std::uint8_t*>(e.tag.data()), earlier.tag.data())) {
         continue;
       }

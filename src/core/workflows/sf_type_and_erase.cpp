@@ -24,7 +24,7 @@ void CameraSession::WriteSFTypeAndEraseChip(std::span<const std::uint8_t, 8> rom
   RomIdRecord record;
   std::copy(rom_id.begin(), rom_id.end(), record.begin());
 
-  const RomTagEntry& entry = kRomTagTable[findRomTagEntry(record)];
+  const RomTagEntry& entry = rom_tag_table_[findRomTagEntry(rom_tag_table_, record)];
   DetectSFType();
   if (!library_.SfWriteRegister(entry.sf_type_register, sf_type_)) {
     ui_.showMessage("Write SFType Data To Mask Rom Failed!");

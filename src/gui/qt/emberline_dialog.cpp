@@ -38,11 +38,15 @@ QString nameFilter(const app::FileFilter& f) {
              : label + QStringLiteral(" (") + pattern + QLatin1Char(')');
 }
 
+// About the screen's refresh rate: progress shows as smoothly as it can be seen.
+constexpr int kScreenTickMs = 16;
+
 }  // namespace
 
 EmberlineDialog::EmberlineDialog(device::DeviceList& devices, workflows::Language language,
-                                 std::function<std::string()> persist, QWidget* parent)
-    : QDialog(parent), language_(language) {
+                                 std::function<std::string()> persist, StationOpener station,
+                                 QWidget* parent)
+    : QDialog(parent), language_(language), station_(std::move(station)) {
   // A fixed frame with a title, a system menu and a close box; no minimise
   // or maximise box.
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -50,10 +54,14 @@ EmberlineDialog::EmberlineDialog(device::DeviceList& devices, workflows::Languag
   setWindowTitle(qs(app::kMainDialogCaption));
   setAcceptDrops(true);
   createControls();
+  connect(&screen_tick_, &QTimer::timeout, this, [this] {
+    if (tick_) tick_();
+  });
 
   app::DialogOptions options;
   options.language = language;
   options.persist = std::move(persist);
+  options.station_window = static_cast<bool>(station_);
   controller_ = std::make_unique<app::CEmberline_testDlg>(devices, *this, workers_, std::move(options));
 }
 
@@ -229,6 +237,10 @@ void EmberlineDialog::showAbout() {
   about.exec();
 }
 
+void EmberlineDialog::openStation(const std::filesystem::path& image) {
+  if (station_) station_(image, this);
+}
+
 void EmberlineDialog::endDialog(int result) {
   if (initialising_) {
     init_end_result_ = result;  // the dialog closes once initialisation returns
@@ -237,6 +249,15 @@ void EmberlineDialog::endDialog(int result) {
   // From the event loop, once the current handler (or a worker's last call)
   // has returned.
   QMetaObject::invokeMethod(this, [this, result] { done(result); }, Qt::QueuedConnection);
+}
+
+void EmberlineDialog::setScreenTick(std::function<void()> tick) {
+  tick_ = std::move(tick);
+  if (!tick_) {
+    screen_tick_.stop();
+    return;
+  }
+  if (!screen_tick_.isActive()) screen_tick_.start(kScreenTickMs);
 }
 
 void EmberlineDialog::done(int result) {

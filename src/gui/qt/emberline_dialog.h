@@ -10,6 +10,7 @@
 
 #include <QDialog>
 #include <QPointer>
+#include <QTimer>
 
 #include <functional>
 #include <map>
@@ -31,12 +32,18 @@ class DeviceList;
 
 namespace emberline::gui {
 
+// Opens the station window on an image, modal over `parent`; returns once it
+// is closed.
+using StationOpener = std::function<void(const std::filesystem::path& image, QWidget* parent)>;
+
 class EmberlineDialog final : public QDialog, public app::DialogView {
   Q_OBJECT
 
  public:
+  // Without `station` the window menu offers no station window.
   EmberlineDialog(device::DeviceList& devices, workflows::Language language,
-                  std::function<std::string()> persist = {}, QWidget* parent = nullptr);
+                  std::function<std::string()> persist = {}, StationOpener station = {},
+                  QWidget* parent = nullptr);
   ~EmberlineDialog() override;
 
   // Runs the dialog's initialisation. False when it ended the dialog (no
@@ -67,7 +74,9 @@ class EmberlineDialog final : public QDialog, public app::DialogView {
   void showMessage(const std::string& text, const std::string& caption, app::MessageIcon icon) override;
   std::optional<std::filesystem::path> chooseSourceFile(const app::SourceFileDialog& settings) override;
   void showAbout() override;
+  void openStation(const std::filesystem::path& image) override;
   void endDialog(int result) override;
+  void setScreenTick(std::function<void()> tick) override;
 
  public slots:
   void done(int result) override;
@@ -83,6 +92,7 @@ class EmberlineDialog final : public QDialog, public app::DialogView {
   void destroyController();
 
   workflows::Language language_;
+  StationOpener station_;
   app::ThreadLauncher workers_;
   std::unique_ptr<app::CEmberline_testDlg> controller_;
   std::map<int, QWidget*> controls_;
@@ -90,6 +100,8 @@ class EmberlineDialog final : public QDialog, public app::DialogView {
   QMenu* system_menu_ = nullptr;
   std::optional<int> init_end_result_;  // EndDialog during initialisation
   bool initialising_ = false;
+  QTimer screen_tick_;  // runs tick_ while a workflow runs
+  std::function<void()> tick_;
 };
 
 }  // namespace emberline::gui

@@ -5,6 +5,7 @@
 #include <QMessageBox>
 
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -15,6 +16,7 @@
 #include "gui/qt/device_messages.h"
 #include "gui/qt/emberline_dialog.h"
 #include "gui/qt/qt_translations.h"
+#include "gui/qt/station_main.h"
 
 namespace {
 
@@ -47,6 +49,16 @@ int main(int argc, char** argv) {
       QStringLiteral("L"));
   parser.addOption(device_option);
   parser.addOption(lang_option);
+  const QCommandLineOption station_option(
+      QStringLiteral("station"),
+      QStringLiteral("The station window: burn IMAGE into every camera plugged in (udev, or --device "
+                     "sim-dir:DIR for a folder of simulated cameras)."),
+      QStringLiteral("IMAGE"));
+  const QCommandLineOption record_option(
+      QStringLiteral("record"), QStringLiteral("For the station window: append one JSON line per attempt to FILE."),
+      QStringLiteral("FILE"));
+  parser.addOption(station_option);
+  parser.addOption(record_option);
   parser.process(app);
 
   Language language = emberline::workflows::languageFromEnvironment();
@@ -58,6 +70,11 @@ int main(int argc, char** argv) {
 
   // Qt's own texts (message-box buttons, the file dialog) in the same language.
   const auto qt_texts = emberline::gui::installQtTranslations(language);
+
+  if (parser.isSet(station_option))
+    return emberline::gui::runStationWindow(parser.value(station_option).toStdString(),
+                                            parser.value(record_option).toStdString(),
+                                            parser.value(device_option).toStdString(), language);
 
   std::string error;
   const auto selection = emberline::frontend::parseDeviceSpec(parser.value(device_option).toStdString(), &error);
@@ -72,11 +89,25 @@ int main(int argc, char** argv) {
   }
 
   emberline::frontend::DeviceContext* ctx = context.get();
-  emberline::gui::EmberlineDialog dialog(ctx->devices(), language, [ctx] {
+  const std::string device = parser.value(device_option).toStdString();
+  const std::string record = parser.value(record_option).toStdString();
+  // The window menu's station window. It drives the dialog's camera too; a
+  // simulated one is read anew afterwards, so the dialog neither works on nor
+  // writes back what the station replaced.
+  auto station = [ctx, device, record, language](const std::filesystem::path& image, QWidget* parent) {
+    emberline::gui::openStationFromDialog(image, record, device, language, parent);
     std::string why;
-    if (ctx->persist(&why) == 0) return std::string();
-    return why.empty() ? std::string("Can't save the camera's state!") : why;
-  });
+    if (ctx->reload(&why) != 0)
+      QMessageBox::warning(parent, parent->window()->windowTitle(), QString::fromStdString(why));
+  };
+  emberline::gui::EmberlineDialog dialog(
+      ctx->devices(), language,
+      [ctx] {
+        std::string why;
+        if (ctx->persist(&why) == 0) return std::string();
+        return why.empty() ? std::string("Can't save the camera's state!") : why;
+      },
+      station);
   dialog.runModal();
   // The program ends with the dialog, whatever its result.
   return 0;

@@ -58,35 +58,54 @@ std::optional<DescriptorFault> parseExtensionUnit(Bytes d, const WalkState& stat
   return std::nullopt;
 }
 
-// Walks the descriptors of one configuration, bytes [begin, end) of `all`,
-// after its configuration descriptor.
-std::optional<Fault> walkConfiguration(Bytes all, std::size_t begin, std::size_t end,
-                                       WalkState& state,
-                                       std::vector<ExtensionUnitDescriptor>& units) {
+// Where the walk of one configuration ended.
+struct ConfigurationEnd {
+  std::optional<Fault> fault;
+  std::size_t next = 0;  // where the next configuration starts
+  bool trimmed = false;
+};
+
+// Walks the descriptors of one configuration after its configuration
+// descriptor: bytes [begin, declared_end) of `all`, or fewer when the data
+// ends first or the next configuration starts inside (a trimmed one).
+ConfigurationEnd walkConfiguration(Bytes all, std::size_t begin, std::size_t declared_end,
+                                   WalkState& state, std::vector<ExtensionUnitDescriptor>& units) {
+  const bool cut_by_data = declared_end > all.size();
+  const std::size_t end = cut_by_data ? all.size() : declared_end;
   std::size_t at = begin;
   while (at < end) {
-    if (end - at < 2) return Fault{DescriptorFault::Truncated, at};
+    if (end - at < 2) {
+      if (cut_by_data) return {std::nullopt, all.size(), true};
+      return {Fault{DescriptorFault::Truncated, at}};
+    }
     const std::size_t length = all[at];
     const std::uint8_t type = all[at + 1];
-    if (length < 2) return Fault{DescriptorFault::ZeroLength, at};
-    if (length > end - at) return Fault{DescriptorFault::LengthPastEnd, at};
+    if (length < 2) return {Fault{DescriptorFault::ZeroLength, at}};
+    if (type == kTypeConfiguration) {
+      // The next configuration begins before this one said it would end.
+      if (length >= kConfigurationDescriptorSize) return {std::nullopt, at, true};
+      return {Fault{DescriptorFault::NestedConfiguration, at}};
+    }
+    if (length > end - at) {
+      if (cut_by_data) return {std::nullopt, all.size(), true};
+      return {Fault{DescriptorFault::LengthPastEnd, at}};
+    }
     const Bytes d = all.subspan(at, length);
 
-    if (type == kTypeConfiguration) return Fault{DescriptorFault::NestedConfiguration, at};
     if (type == kTypeInterface) {
-      if (length < kInterfaceDescriptorSize) return Fault{DescriptorFault::ShortInterface, at};
+      if (length < kInterfaceDescriptorSize) return {Fault{DescriptorFault::ShortInterface, at}};
       state.interface_number = d[2];
       state.in_video_control = d[5] == kClassVideo && d[6] == kSubclassVideoControl;
     } else if (type == kTypeClassInterface && state.in_video_control && length >= 3 &&
                d[2] == kVcExtensionUnit) {
-      if (auto fault = parseExtensionUnit(d, state, units)) return Fault{*fault, at};
+      if (auto fault = parseExtensionUnit(d, state, units)) return {Fault{*fault, at}};
     }
     at += length;
   }
-  return std::nullopt;
+  return {std::nullopt, end, cut_by_data};
 }
 
-std::optional<Fault> walk(Bytes all, std::vector<ExtensionUnitDescriptor>& units) {
+std::optional<Fault> walk(Bytes all, std::vector<ExtensionUnitDescriptor>& units, bool& trimmed) {
   if (all.size() < kDeviceDescriptorSize || all[1] != kTypeDevice) {
     return Fault{DescriptorFault::NoDeviceDescriptor, 0};
   }
@@ -102,12 +121,14 @@ std::optional<Fault> walk(Bytes all, std::vector<ExtensionUnitDescriptor>& units
     }
     const std::size_t total = all[at + 2] | (std::size_t{all[at + 3]} << 8);  // wTotalLength
     if (total < length) return Fault{DescriptorFault::NotAConfiguration, at};
-    if (total > left) return Fault{DescriptorFault::LengthPastEnd, at};
+    if (length > left) return Fault{DescriptorFault::LengthPastEnd, at};
 
     WalkState state;
     state.configuration_value = all[at + 5];
-    if (auto fault = walkConfiguration(all, at + length, at + total, state, units)) return fault;
-    at += total;
+    const auto end = walkConfiguration(all, at + length, at + total, state, units);
+    if (end.fault) return end.fault;
+    trimmed = trimmed || end.trimmed;
+    at = end.next;
   }
   return std::nullopt;
 }
@@ -116,7 +137,7 @@ std::optional<Fault> walk(Bytes all, std::vector<ExtensionUnitDescriptor>& units
 
 DescriptorScan scanUsbDescriptors(std::span<const std::uint8_t> bytes) {
   DescriptorScan scan;
-  if (auto fault = walk(bytes, scan.units)) {
+  if (auto fault = walk(bytes, scan.units, scan.trimmed)) {
     scan.fault = fault->fault;
     scan.fault_offset = fault->offset;
     scan.units.clear();

@@ -5,6 +5,12 @@
 // descriptor, then every configuration's descriptors, each wTotalLength long.
 // Pure: bytes in, units out. Never reads outside the bytes it is given; a
 // malformed set gives a fault and the offset of the descriptor at fault.
+//
+// The kernel may keep fewer bytes of a configuration than its wTotalLength
+// says (a camera that sent a short configuration). Such a trimmed
+// configuration is scanned as far as it goes: up to the end of the data, or
+// up to the next configuration descriptor, and a descriptor the end cuts off
+// is left out, as libusb does.
 
 #include <cstddef>
 #include <cstdint>
@@ -42,6 +48,7 @@ struct DescriptorScan {
   DescriptorFault fault = DescriptorFault::None;
   std::size_t fault_offset = 0;                // where the descriptor at fault starts
   std::vector<ExtensionUnitDescriptor> units;  // in descriptor order; empty on a fault
+  bool trimmed = false;                        // a configuration was shorter than it said
 
   bool ok() const { return fault == DescriptorFault::None; }
 };

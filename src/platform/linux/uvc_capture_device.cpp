@@ -32,6 +32,14 @@ std::string errorText(int error) {
   return std::generic_category().message(-error);
 }
 
+// What follows a failed lookup. The fallback ids are kept, but uvcvideo
+// passes a request only to a unit id the camera's descriptors list, so they
+// reach a camera only when its unit really has one of them.
+constexpr const char* kFallbackAdvice =
+    " Trying extension-unit ids 1 and 2, which uvcvideo accepts only when the camera has units "
+    "of those ids; cameras of the family usually have theirs at 3 or 4. Make the camera's "
+    "sysfs directory readable (in a container, mount /sys read-only) and try again.";
+
 }  // namespace
 
 UvcCaptureDevice::UvcCaptureDevice(std::unique_ptr<UvcIoctl> node, std::string device_path,
@@ -113,8 +121,8 @@ std::optional<std::uint32_t> UvcCaptureDevice::findExtensionUnitNode(
 
 std::optional<std::uint32_t> UvcCaptureDevice::lookUpUnit(const device::Guid& property_set) {
   if (sysfs_node_.empty()) {
-    lookup_problem_ = "The USB descriptors of " + device_path_ +
-                      " could not be located in sysfs; trying the usual extension-unit ids.";
+    lookup_problem_ = "The USB descriptors of " + device_path_ + " could not be located in sysfs." +
+                      kFallbackAdvice;
     return std::nullopt;
   }
   // videoN/device is the camera's Video Control interface; the USB device
@@ -123,8 +131,8 @@ std::optional<std::uint32_t> UvcCaptureDevice::lookUpUnit(const device::Guid& pr
   const auto interface_dir = std::filesystem::canonical(sysfs_node_ / "device", error);
   if (error) {
     lookup_problem_ = "The USB interface of " + device_path_ + " is not visible in sysfs (" +
-                      (sysfs_node_ / "device").string() + ": " + error.message() +
-                      "); trying the usual extension-unit ids.";
+                      (sysfs_node_ / "device").string() + ": " + error.message() + ")." +
+                      kFallbackAdvice;
     return std::nullopt;
   }
   const auto usb_dir = interface_dir.parent_path();
@@ -133,8 +141,8 @@ std::optional<std::uint32_t> UvcCaptureDevice::lookUpUnit(const device::Guid& pr
   std::string raw;
   if (const int result = readWholeFile(descriptors_path, raw, kDescriptorsLimit); result != 0) {
     lookup_problem_ = "The USB descriptors of " + device_path_ + " are unreadable (" +
-                      descriptors_path.string() + ": " + errorText(result) +
-                      "); trying the usual extension-unit ids.";
+                      descriptors_path.string() + ": " + errorText(result) + ")." +
+                      kFallbackAdvice;
     return std::nullopt;
   }
   const auto scan =
@@ -142,8 +150,8 @@ std::optional<std::uint32_t> UvcCaptureDevice::lookUpUnit(const device::Guid& pr
   if (!scan.ok()) {
     lookup_problem_ = "The USB descriptors of " + device_path_ + " are malformed (" +
                       std::string(describeFault(scan.fault)) + ", at byte " +
-                      std::to_string(scan.fault_offset) + " of " + descriptors_path.string() +
-                      "); trying the usual extension-unit ids.";
+                      std::to_string(scan.fault_offset) + " of " + descriptors_path.string() + ")." +
+                      kFallbackAdvice;
     return std::nullopt;
   }
   // Units of the active configuration and of this node's own Video Control
@@ -151,6 +159,14 @@ std::optional<std::uint32_t> UvcCaptureDevice::lookUpUnit(const device::Guid& pr
   const auto unit =
       findExtensionUnit(scan, property_set, readByteAttribute(usb_dir / "bConfigurationValue", 10),
                         readByteAttribute(interface_dir / "bInterfaceNumber", 16));
+  if (!unit && scan.trimmed) {
+    lookup_problem_ = "The kernel kept only part of the USB descriptors of " + device_path_ +
+                      " (a configuration is shorter than it says), and no extension unit of the "
+                      "supported camera family is in that part. Plug the camera in again; if this "
+                      "persists, its firmware sends a damaged configuration." +
+                      kFallbackAdvice;
+    return std::nullopt;
+  }
   if (!unit) {
     lookup_problem_ = device_path_ +
                       " has no extension unit of the supported camera family; it is probably "

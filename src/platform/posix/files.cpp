@@ -63,6 +63,10 @@ int replaceFile(const std::filesystem::path& from, const std::filesystem::path& 
   return 0;
 }
 
+std::FILE* openStdioFile(const std::filesystem::path& path, const char* mode) {
+  return std::fopen(path.c_str(), mode);  // POSIX has no text mode
+}
+
 int readWholeFile(const std::filesystem::path& path, std::vector<std::uint8_t>& out,
                   std::size_t limit) {
   Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));

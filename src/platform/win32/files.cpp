@@ -69,6 +69,14 @@ int replaceFile(const std::filesystem::path& from, const std::filesystem::path& 
   }
 }
 
+std::FILE* openStdioFile(const std::filesystem::path& path, const char* mode) {
+  std::wstring wide;
+  for (const char* c = mode; *c; ++c)
+    if (*c != 'b' && *c != 't') wide += static_cast<wchar_t>(*c);
+  wide += L'b';
+  return ::_wfopen(path.c_str(), wide.c_str());
+}
+
 int readWholeFile(const std::filesystem::path& path, std::vector<std::uint8_t>& out,
                   std::size_t limit) {
   Handle file(::CreateFileW(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,

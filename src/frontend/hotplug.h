@@ -1,0 +1,53 @@
+#pragma once
+
+// Cameras arriving and leaving while `watch` runs: from udev on Linux, from a
+// folder of simulator files for simulated cameras. Cameras present when the
+// source starts count as plugged in then.
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace emberline::frontend {
+
+struct PlugEvent {
+  std::string device;  // as a station names it: /dev/videoN or sim:PATH[?latency-us=N]
+  bool plugged = true;  // false: unplugged
+};
+
+class HotplugSource {
+ public:
+  virtual ~HotplugSource() = default;
+  // Waits up to `wait` for changes; what changed since the last call.
+  virtual std::vector<PlugEvent> poll(std::chrono::milliseconds wait) = 0;
+};
+
+// A folder of simulated cameras: a `*.sim` file appearing is a camera
+// plugged in, one removed is unplugged. `query` ("latency-us=125" or empty)
+// is added to every camera's device. The folder is looked at on each poll.
+class SimFolderSource final : public HotplugSource {
+ public:
+  SimFolderSource(std::filesystem::path folder, std::string query);
+  std::vector<PlugEvent> poll(std::chrono::milliseconds wait) override;
+
+ private:
+  std::string deviceOf(const std::string& file) const;
+  std::filesystem::path folder_;
+  std::string query_;
+  std::set<std::string> present_;
+  bool first_ = true;
+};
+
+// True when `file` is, or would become, a camera of the folder that `source`
+// ("sim-dir:DIR[?...]") watches: a *.sim file in DIR. An output written there
+// would be taken for a camera, and a camera's save would replace it.
+bool isSimFolderCamera(const std::string& source, const std::filesystem::path& file);
+
+// "sim-dir:DIR[?latency-us=N]": the folder source; nullptr and a message for
+// anything else that starts with sim-dir:.
+std::unique_ptr<HotplugSource> openSimFolder(const std::string& text, std::string* error);
+
+}  // namespace emberline::frontend

@@ -1,0 +1,19 @@
+#pragma once
+
+// Interruption from outside the program: the signals (or console events)
+// that ask a program to end become a stop request that the workflows see
+// between two device requests. The reason stored is the exit status a shell
+// expects for that signal (130 for an interrupt, 143 for a termination, 129
+// for a hang-up). A second request ends the program at once. A closed pipe
+// on an output no longer kills the program: the write fails and is reported.
+
+#include "core/device/stop_token.h"
+
+namespace emberline::platform {
+
+void routeStopRequests(device::StopSource& source);
+
+// "interrupt", "termination", "hang-up" for the reasons above.
+const char* stopReasonName(int reason);
+
+}  // namespace emberline::platform

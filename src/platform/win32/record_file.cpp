@@ -1,0 +1,60 @@
+// Records appended through a handle opened for appending only: Windows puts
+// each WriteFile at the end of the file atomically, so whole records from
+// several processes never interleave; FlushFileBuffers makes a record durable
+// before the job is done.
+
+#include <windows.h>
+
+#include "platform/record_file.h"
+#include "platform/text_windows.h"
+#include "platform/windows_errors.h"
+
+#include <system_error>
+
+namespace emberline::platform {
+
+namespace {
+
+std::string errorText(DWORD error) { return std::generic_category().message(-errnoFromWin32(error)); }
+
+class WindowsRecordFile final : public RecordFile {
+ public:
+  WindowsRecordFile(HANDLE handle, std::string path) : handle_(handle), path_(std::move(path)) {}
+  ~WindowsRecordFile() override { ::CloseHandle(handle_); }
+
+  std::string append(std::string_view line) override {
+    DWORD written = 0;
+    if (!::WriteFile(handle_, line.data(), static_cast<DWORD>(line.size()), &written, nullptr))
+      return "cannot append to " + path_ + ": " + errorText(::GetLastError());
+    if (written != line.size())
+      return "cannot append to " + path_ + ": only part of a record was written (disk full?)";
+    if (!::FlushFileBuffers(handle_)) return "cannot flush " + path_ + " to disk: " + errorText(::GetLastError());
+    return {};
+  }
+
+ private:
+  HANDLE handle_;
+  std::string path_;
+};
+
+}  // namespace
+
+std::unique_ptr<RecordFile> openRecordFile(const std::string& path, std::string* error) {
+  const HANDLE handle = ::CreateFileW(wideFromUtf8(path).c_str(), FILE_APPEND_DATA | SYNCHRONIZE,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    if (error) *error = "cannot open the record file " + path + ": " + errorText(::GetLastError());
+    return nullptr;
+  }
+  return std::make_unique<WindowsRecordFile>(handle, path);
+}
+
+std::string hostName() {
+  wchar_t name[256];
+  DWORD size = 256;
+  if (!::GetComputerNameExW(ComputerNameDnsHostname, name, &size)) return {};
+  return utf8FromWide(std::wstring_view(name, size));
+}
+
+}  // namespace emberline::platform

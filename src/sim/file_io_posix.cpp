@@ -1,0 +1,126 @@
+#include "sim/file_io.h"
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace emberline::sim {
+
+namespace {
+
+// Closes a descriptor when it goes out of scope.
+class Fd {
+ public:
+  explicit Fd(int fd) : fd_(fd) {}
+  ~Fd() { reset(); }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  int get() const { return fd_; }
+  int reset() {
+    const int result = (fd_ >= 0 && ::close(fd_) != 0) ? -errno : 0;
+    fd_ = -1;
+    return result;
+  }
+
+ private:
+  int fd_;
+};
+
+int writeAll(int fd, std::span<const std::uint8_t> bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return -errno;
+    }
+    bytes = bytes.subspan(static_cast<std::size_t>(n));
+  }
+  return 0;
+}
+
+// Makes the rename itself durable.
+void syncDirectory(const std::filesystem::path& dir) {
+  Fd fd(::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (fd.get() >= 0) ::fsync(fd.get());
+}
+
+}  // namespace
+
+int writeFileAtomically(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
+  std::string temp = path.string() + ".XXXXXX";
+  Fd fd(::mkstemp(temp.data()));
+  if (fd.get() < 0) return -errno;
+  int result = writeAll(fd.get(), bytes);
+  if (result == 0 && ::fchmod(fd.get(), 0644) != 0) result = -errno;
+  if (result == 0 && ::fsync(fd.get()) != 0) result = -errno;
+  const int closed = fd.reset();
+  if (result == 0) result = closed;
+  if (result == 0 && ::rename(temp.c_str(), path.c_str()) != 0) result = -errno;
+  if (result != 0) {
+    ::unlink(temp.c_str());
+    return result;
+  }
+  syncDirectory(path.parent_path());
+  return 0;
+}
+
+namespace {
+
+const char* kindOf(mode_t mode) {
+  if (S_ISFIFO(mode)) return "a FIFO";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
+  if (S_ISDIR(mode)) return "a folder";
+  if (S_ISSOCK(mode)) return "a socket";
+  return "not a regular file";
+}
+
+std::string errnoText(int error) { return std::strerror(error); }
+
+}  // namespace
+
+bool readRegularFile(const std::filesystem::path& path, std::vector<std::uint8_t>& out,
+                     std::size_t limit, std::string& what) {
+  // Non-blocking, so that opening a FIFO does not wait for a writer.
+  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+  if (fd.get() < 0) {
+    what = "cannot be read: " + errnoText(errno);
+    return false;
+  }
+  struct stat info {};
+  if (::fstat(fd.get(), &info) != 0) {
+    what = "cannot be read: " + errnoText(errno);
+    return false;
+  }
+  if (!S_ISREG(info.st_mode)) {
+    what = std::string("is ") + kindOf(info.st_mode) + ", not a state file";
+    return false;
+  }
+  if (static_cast<std::uint64_t>(info.st_size) > limit) {
+    what = "is too large for a state file (" + std::to_string(info.st_size) + " bytes, at most " +
+           std::to_string(limit) + ")";
+    return false;
+  }
+  out.clear();
+  out.reserve(static_cast<std::size_t>(info.st_size));
+  std::uint8_t buffer[65536];
+  for (;;) {
+    const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      what = "cannot be read: " + errnoText(errno);
+      return false;
+    }
+    if (n == 0) return true;
+    if (out.size() + static_cast<std::size_t>(n) > limit) {
+      what = "is too large for a state file (more than " + std::to_string(limit) + " bytes)";
+      return false;
+    }
+    out.insert(out.end(), buffer, buffer + n);
+  }
+}
+
+}  // namespace emberline::sim
