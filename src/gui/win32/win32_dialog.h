@@ -67,7 +67,7 @@ class Win32Dialog final : public app::DialogView {
   void showAbout() override;
   void endDialog(int result) override;
   // Calls `tick` at screen rate on the dialog's thread while it is set.
-  void setScreenTick(std::function<void()> tick);
+  void setScreenTick(std::function<void()> tick) override;
 
  private:
   static INT_PTR CALLBACK dialogProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
