@@ -255,9 +255,9 @@ int runCommand(Command& command, const GlobalOptions& options, std::FILE* out, s
   if (named.empty() && !options.device.empty()) named.push_back(options.device);
   for (const std::string& device : named) {
     std::string ignored;
-    const auto spec = frontend::parseDeviceSpec(device, &ignored);
-    if (spec && spec->kind == frontend::DeviceSpec::Kind::Sim)
-      files.push_back({"the simulated camera", spec->sim_state.string(), true});
+    const auto wanted = frontend::parseDeviceSpec(device, &ignored);
+    if (wanted && wanted->kind == frontend::DeviceSpec::Kind::Sim)
+      files.push_back({"the simulated camera", wanted->sim_state.string(), true});
   }
   if (!options.trace.empty()) files.push_back({"--trace", options.trace, true});
   if (const auto conflict = sameFileConflict(files); !conflict.empty()) {

@@ -80,18 +80,18 @@ class ContextLink final : public station::CameraLink {
 
 std::optional<station::JobTarget> makeJobTarget(const std::string& device, std::string* error,
                                                 std::shared_ptr<std::atomic<bool>> unplugged) {
-  auto spec = parseDeviceSpec(device, error);
-  if (!spec) return std::nullopt;
-  if (spec->kind != DeviceSpec::Kind::Sim && spec->kind != DeviceSpec::Kind::Path) {
+  auto wanted = parseDeviceSpec(device, error);
+  if (!wanted) return std::nullopt;
+  if (wanted->kind != DeviceSpec::Kind::Sim && wanted->kind != DeviceSpec::Kind::Path) {
     if (error) *error = "'" + device + "': a station names each camera by its device path or sim:PATH";
     return std::nullopt;
   }
   station::JobTarget target;
   target.device = device;
-  const bool simulated = spec->kind == DeviceSpec::Kind::Sim;
-  const std::string lock_path = simulated ? spec->sim_state.string() : spec->path;
-  if (!simulated) target.port = devicePort(spec->path);
-  target.open = [spec = *spec, lock_path, simulated,
+  const bool simulated = wanted->kind == DeviceSpec::Kind::Sim;
+  const std::string lock_path = simulated ? wanted->sim_state.string() : wanted->path;
+  if (!simulated) target.port = devicePort(wanted->path);
+  target.open = [wanted = *wanted, lock_path, simulated,
                  unplugged](station::LinkFailure& failure) -> std::unique_ptr<station::CameraLink> {
     auto taken = platform::lockCamera(lock_path, simulated);
     if (taken.state == platform::LockAttempt::State::Busy) {
@@ -99,7 +99,7 @@ std::optional<station::JobTarget> makeJobTarget(const std::string& device, std::
       return nullptr;
     }
     std::string why;
-    auto context = openDeviceContext(spec, &why);
+    auto context = openDeviceContext(wanted, &why);
     if (!context) {
       failure = {station::JobResult::Unavailable, why};
       return nullptr;

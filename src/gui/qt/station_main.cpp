@@ -50,12 +50,12 @@ StationInputs openInputs(const std::filesystem::path& image, const std::string& 
 // camera (with its latency), every camera udev shows otherwise.
 std::string stationSourceFor(const std::string& device) {
   std::string ignored;
-  const auto spec = frontend::parseDeviceSpec(device, &ignored);
-  if (!spec || spec->kind != frontend::DeviceSpec::Kind::Sim) return {};
-  std::filesystem::path folder = spec->sim_state.parent_path();
+  const auto wanted = frontend::parseDeviceSpec(device, &ignored);
+  if (!wanted || wanted->kind != frontend::DeviceSpec::Kind::Sim) return {};
+  std::filesystem::path folder = wanted->sim_state.parent_path();
   if (folder.empty()) folder = ".";
   std::string text = "sim-dir:" + folder.string();
-  if (spec->latency.count() > 0) text += "?latency-us=" + std::to_string(spec->latency.count());
+  if (wanted->latency.count() > 0) text += "?latency-us=" + std::to_string(wanted->latency.count());
   return text;
 }
 

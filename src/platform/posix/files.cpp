@@ -4,49 +4,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/posix/posix_fd.h"
+
 #include <cerrno>
 
 namespace emberline::platform {
 
-namespace {
-
-// Closes a descriptor when it goes out of scope.
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() { reset(); }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-  int reset() {
-    const int result = (fd_ >= 0 && ::close(fd_) != 0) ? -errno : 0;
-    fd_ = -1;
-    return result;
-  }
-
- private:
-  int fd_;
-};
-
-int writeAll(int fd, std::span<const std::uint8_t> bytes) {
-  while (!bytes.empty()) {
-    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return -errno;
-    }
-    bytes = bytes.subspan(static_cast<std::size_t>(n));
-  }
-  return 0;
-}
-
-// Makes a rename in `dir` itself durable.
-void syncDirectory(const std::filesystem::path& dir) {
-  Fd fd(::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (fd.get() >= 0) ::fsync(fd.get());
-}
-
-}  // namespace
+using platform::posix::Fd;
+using platform::posix::syncDirectory;
+using platform::posix::writeAll;
 
 int writeNewFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
   Fd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
