@@ -74,6 +74,19 @@ TEST_F(VersionReaders, FailuresAreReportedNeverShownAsAVersion) {
                                                     "Camera Init Failed!"));
 }
 
+TEST_F(VersionReaders, TheSessionsDecoderTurnsTheChipsBytesIntoTheText) {
+  // The second field ends early: the text stops at its first NUL.
+  put(0x0FD0, std::string("2013-04-16AB-\xB0\xE6\xB1\xBE\0\0\0", 20) + "1304161230");
+  put(0x0153, "TEXTA");
+  std::string seen;
+  session.setNarrowTextDecoder([&seen](std::string_view bytes) {
+    seen = bytes;
+    return std::string("decoded");
+  });
+  EXPECT_EQ(session.FirmwareVersionText(), "decoded");
+  EXPECT_EQ(seen, "TEXTA\r\nAB-\xB0\xE6\xB1\xBE");
+}
+
 // Table A of the F/W Version command, row by row: the three fields from base,
 // the tag at its own address.
 struct TableARow {

@@ -64,6 +64,7 @@ CEmberline_testDlg::CEmberline_testDlg(device::DeviceList& devices, DialogView& 
       port_(std::make_unique<Port>(*this)) {
   device::Clock& clock = options_.clock ? *options_.clock : device::systemClock();
   session_ = std::make_unique<w::CameraSession>(devices_, *port_, clock);
+  if (options_.chip_text_decoder) session_->setNarrowTextDecoder(options_.chip_text_decoder);
   // The controls as the template creates them.
   for (const ControlTemplate& t : mainDialogControls()) {
     ControlState state;

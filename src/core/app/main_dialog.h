@@ -35,6 +35,7 @@
 #include "core/app/worker_launcher.h"
 #include "core/workflows/strings.h"
 #include "core/workflows/ui_port.h"
+#include "core/workflows/version_block.h"
 
 namespace emberline::device {
 class Clock;
@@ -80,6 +81,9 @@ struct DialogOptions {
   // The face can open the station window (DialogView::openStation): the
   // window menu then offers it.
   bool station_window = false;
+  // How the chip's narrow text becomes UTF-8 (Latin-1 when empty); a face
+  // sets the system's own code page here.
+  workflows::NarrowTextDecoder chip_text_decoder = {};
 };
 
 class CEmberline_testDlg {

@@ -27,6 +27,7 @@
 #include "core/workflows/rom_tag_table.h"
 #include "core/workflows/output_file.h"
 #include "core/workflows/ui_port.h"
+#include "core/workflows/version_block.h"
 #include "core/workflows/work_stage.h"
 
 namespace emberline::workflows {
@@ -70,6 +71,8 @@ class CameraSession {
   void setDiscoveryOutput(device::DiscoveryOutput out) { discovery_output_ = std::move(out); }
   // The table that chooses where the flash type code goes (default: ours).
   void setRomTagTable(RomTagTable table) { rom_tag_table_ = std::move(table); }
+  // How the chip's narrow text (the F/W Version) becomes UTF-8 (default: Latin-1).
+  void setNarrowTextDecoder(NarrowTextDecoder decode) { narrow_text_decoder_ = std::move(decode); }
   // A stop request ends a burn, erase, export or verify at the next request
   // boundary with a message saying how far it got and what the flash holds.
   void setStopToken(device::StopToken stop);
@@ -161,6 +164,7 @@ class CameraSession {
   int high_bank_flag_ = 0;
   std::uint8_t sf_type_ = 0;
   RomTagTable rom_tag_table_ = defaultRomTagTable();
+  NarrowTextDecoder narrow_text_decoder_;
   device::StopToken stop_;
   OutputFiles* output_files_ = &portableOutputFiles();
 };

@@ -51,15 +51,6 @@ std::string textOf(std::span<const std::uint8_t> bytes) {
   return std::string(bytes.begin(), end);
 }
 
-void appendLatin1(std::string& out, std::uint8_t byte) {
-  if (byte < 0x80) {
-    out.push_back(static_cast<char>(byte));
-  } else {
-    out.push_back(static_cast<char>(0xC0 | (byte >> 6)));
-    out.push_back(static_cast<char>(0x80 | (byte & 0x3F)));
-  }
-}
-
 // Every byte but '-', NUL bytes included (they then fail the name check).
 std::string withoutDashes(std::span<const std::uint8_t> field) {
   std::string out;
@@ -76,7 +67,21 @@ bool allowedInName(char c) {
 
 }  // namespace
 
-std::string formatVersionText(const VersionBlock& block) {
+std::string utf8FromLatin1(std::string_view bytes) {
+  std::string out;
+  for (char c : bytes) {
+    const auto byte = static_cast<std::uint8_t>(c);
+    if (byte < 0x80) {
+      out.push_back(c);
+    } else {
+      out.push_back(static_cast<char>(0xC0 | (byte >> 6)));
+      out.push_back(static_cast<char>(0x80 | (byte & 0x3F)));
+    }
+  }
+  return out;
+}
+
+std::string versionTextBytes(const VersionBlock& block) {
   std::string raw;
   const auto add = [&raw](std::span<const std::uint8_t> bytes) { raw.append(bytes.begin(), bytes.end()); };
   add(block.tag);
@@ -86,13 +91,13 @@ std::string formatVersionText(const VersionBlock& block) {
   add(block.field1);
   raw += "\r\n";
   add(block.field3);
+  raw.resize(raw.find('\0') == std::string::npos ? raw.size() : raw.find('\0'));
+  return raw;
+}
 
-  std::string text;
-  for (char c : raw) {
-    if (c == '\0') break;
-    appendLatin1(text, static_cast<std::uint8_t>(c));
-  }
-  return text;
+std::string formatVersionText(const VersionBlock& block, const NarrowTextDecoder& decode) {
+  const std::string bytes = versionTextBytes(block);
+  return decode ? decode(bytes) : utf8FromLatin1(bytes);
 }
 
 std::optional<std::string> exportNameFromBlock(const VersionBlock& block) {

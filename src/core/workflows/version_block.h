@@ -6,8 +6,10 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace emberline::workflows {
 
@@ -29,10 +31,18 @@ std::optional<VersionBlockAddresses> versionTextAddresses(std::uint8_t chip_id);
 // Where the export name is read from; every model has an answer.
 VersionBlockAddresses exportNameAddresses(std::uint8_t chip_id);
 
+// Turns the chip's narrow text (bytes in the camera's code page) into UTF-8.
+using NarrowTextDecoder = std::function<std::string(std::string_view)>;
+
+// Every byte taken as Latin-1; the result is UTF-8.
+std::string utf8FromLatin1(std::string_view bytes);
+
 // Tag, second, first and third field on four lines (CR LF), ending at the
-// first NUL byte. Bytes of 0x80 and above are taken as Latin-1; the result
-// is UTF-8.
-std::string formatVersionText(const VersionBlock& block);
+// first NUL byte, still as the chip's bytes.
+std::string versionTextBytes(const VersionBlock& block);
+
+// versionTextBytes() decoded to UTF-8, as Latin-1 when no decoder is given.
+std::string formatVersionText(const VersionBlock& block, const NarrowTextDecoder& decode = {});
 
 // "TAG4-FIELD2-T5-VYYMMDD_hh_mm-FIELD1.src" with the dashes of the first and
 // second field dropped; nullopt when the name would hold a character other

@@ -52,7 +52,7 @@ std::optional<std::string> CameraSession::FirmwareVersionText() {
     fail("Read F/W Version Failed! " + describeDeviceError(backend_.channel().last_error));
     return std::nullopt;
   }
-  return formatVersionText(block);
+  return formatVersionText(block, narrow_text_decoder_);
 }
 
 bool CameraSession::BuildExportFileName(std::string& name) {

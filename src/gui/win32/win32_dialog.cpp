@@ -102,6 +102,7 @@ void Win32Dialog::initialise(HWND hwnd) {
   options.language = language_;
   options.persist = persist_;
   options.clock = clock_;
+  options.chip_text_decoder = platform::utf8FromAnsi;
   controller_ = std::make_unique<app::CEmberline_testDlg>(devices_, *this, workers_, std::move(options));
   initialising_ = true;
   controller_->OnInitDialog();
