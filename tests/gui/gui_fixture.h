@@ -97,7 +97,10 @@ inline bool waitUntil(const std::function<bool()>& done, int timeout_ms = 30000)
 
 // `size` bytes in a temporary folder: the family signature, a pattern, blank.
 inline std::filesystem::path writeImage(const std::string& name, std::size_t size = w::kImageSize) {
-  const auto dir = std::filesystem::temp_directory_path() / "emberline-gui-tests";
+  // One folder per test process: ctest runs the suite's cases side by side,
+  // and one case rewriting an image another is loading would fail it.
+  const auto dir = std::filesystem::temp_directory_path() /
+                   ("emberline-gui-tests-" + std::to_string(QCoreApplication::applicationPid()));
   std::filesystem::create_directories(dir);
   std::vector<char> bytes(size, '\xFF');
   for (std::size_t i = 0; i < size && i < 0x14000; ++i)
