@@ -89,7 +89,7 @@ TEST(DeviceSetupText, SaysWhatIsWrongAndWhatToDoWithoutTheCommandLine) {
   frontend::DeviceSpec not_camera{Kind::Path, std::filesystem::temp_directory_path().string(), 0, {}, {}};
   frontend::DeviceSpec index{Kind::Index, {}, 7, {}, {}};
   const struct {
-    frontend::DeviceSpec spec;
+    frontend::DeviceSpec wanted;
     w::Language language;
     std::vector<QString> words;
   } cases[] = {
@@ -100,7 +100,7 @@ TEST(DeviceSetupText, SaysWhatIsWrongAndWhatToDoWithoutTheCommandLine) {
       {not_camera, w::Language::SimplifiedChinese, {"不是摄像头", "--device"}},
   };
   for (const auto& c : cases) {
-    const QString text = deviceSetupText(c.spec, "see 'emberline list'", c.language);
+    const QString text = deviceSetupText(c.wanted, "see 'emberline list'", c.language);
     for (const QString& word : c.words) EXPECT_TRUE(text.contains(word)) << text.toStdString();
     EXPECT_FALSE(text.contains("emberline list")) << text.toStdString();
   }
