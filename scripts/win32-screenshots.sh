@@ -13,15 +13,8 @@ fi
 build_dir=$(cd "$1" && pwd)
 mkdir -p "$2"
 out_dir=$(cd "$2" && pwd)
-wine_dir=/usr/lib/wine
-export WINEPREFIX="$build_dir/wineprefix-screenshots"
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
-export WINEARCH=win64
-mkdir -p "$WINEPREFIX"
-"$wine_dir/wineserver" -p
-trap '"$wine_dir/wineserver" -k >/dev/null 2>&1 || true' EXIT
-"$wine_dir/wine64" cmd /c exit </dev/null >/dev/null 2>&1 || true
+. "$(dirname "$0")/wine-prefix.sh"
+start_wine "$build_dir/wineprefix-screenshots"
 
 # No window manager on Xvfb: Wine draws the frames itself. The dialog font is
 # replaced by one that has the Chinese characters.

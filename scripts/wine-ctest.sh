@@ -15,19 +15,8 @@ fi
 
 build_dir=$(cd "$1" && pwd)
 shift
-wine_dir=/usr/lib/wine
-[ -x "$wine_dir/wine64" ] || { echo "wine64 is missing: run scripts/install-deps.sh" >&2; exit 1; }
-
-export WINEPREFIX="$build_dir/wineprefix"
-export WINEDEBUG=-all
-# No Mono or Gecko installers: the tests need neither.
-export WINEDLLOVERRIDES="mscoree,mshtml="
-export WINEARCH=win64
-
-mkdir -p "$WINEPREFIX"
-"$wine_dir/wineserver" -p
-trap '"$wine_dir/wineserver" -k >/dev/null 2>&1 || true' EXIT
-"$wine_dir/wine64" cmd /c exit </dev/null >/dev/null 2>&1 || true
+. "$(dirname "$0")/wine-prefix.sh"
+start_wine "$build_dir/wineprefix"
 
 cd "$build_dir"
 ctest "$@"
