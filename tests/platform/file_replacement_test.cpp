@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <csignal>
 #include <cstdlib>
 #include <functional>
@@ -16,6 +17,8 @@
 #include <unistd.h>
 
 #include "platform/file_replacement.h"
+#include "platform/posix/file_calls.h"
+#include "platform/record_file.h"
 #include "support/files.h"
 
 namespace emberline::platform {
@@ -107,7 +110,7 @@ TEST_F(FileReplacementTest, NonRegularTargetsAreWrittenInPlace) {
 
 TEST_F(FileReplacementTest, AFolderThatTakesNoNewFileStillLetsAWritableFileBeWritten) {
   fs::create_directory(dir / "locked");
-  writeFile(dir / "locked/out.src", kOld);
+  writeFile(dir / "locked/out.src", std::vector<std::uint8_t>(3 * kNew.size(), 'o'));  // no tail of it may stay
   fs::permissions(dir, fs::perms(0755));
   fs::permissions(dir / "locked/out.src", fs::perms(0666));
   fs::permissions(dir / "locked", fs::perms(0555));
@@ -139,6 +142,106 @@ TEST_F(FileReplacementTest, AFailedOrAbandonedReplacementLeavesNothingBehind) {
   EXPECT_EQ(status, 0);
   EXPECT_EQ(readFile(dir / "out.src"), kOld);
   EXPECT_EQ(names(), std::vector<std::string>{"out.src"});
+}
+
+// The calls a replacement makes, in order; the temporary file's creation
+// fails with `create_error` when it is set.
+class WatchedCalls final : public posix::FileCalls {
+ public:
+  int open(const char* path, int flags, mode_t mode) override {
+    if ((flags & O_CREAT) && create_error != 0) {
+      errno = create_error;
+      return -1;
+    }
+    log.push_back((flags & O_CREAT) ? "create" : "open");
+    return FileCalls::open(path, flags, mode);
+  }
+  ssize_t write(int fd, const void* data, std::size_t size) override {
+    log.push_back("write");
+    return FileCalls::write(fd, data, size);
+  }
+  int fsync(int fd) override {
+    log.push_back("fsync");
+    return FileCalls::fsync(fd);
+  }
+  int ftruncate(int fd, off_t length) override {
+    log.push_back("truncate");
+    return FileCalls::ftruncate(fd, length);
+  }
+  int rename(const char* from, const char* to) override {
+    log.push_back("rename");
+    return FileCalls::rename(from, to);
+  }
+  int create_error = 0;
+  std::vector<std::string> log;
+};
+
+// The new file is on disk before it takes the old one's place; when no
+// temporary file can be made, only a folder that refuses new files leaves
+// writing in place: a full disk, no inodes or a quota fail and keep the old
+// file whole. A long name is no reason to write in place either.
+TEST_F(FileReplacementTest, TheOldFileGoesOnlyForAWholeNewOne) {
+  const auto target = dir / "out.src";
+  const struct {
+    int create_error;
+    std::vector<std::string> calls;  // empty: refused before writing
+  } cases[] = {
+      {0, {"create", "write", "fsync", "rename"}},
+      {ENOSPC, {}},
+      {EDQUOT, {}},
+      {ENAMETOOLONG, {}},
+      {EACCES, {"open", "truncate", "write", "fsync"}},
+  };
+  for (const auto& c : cases) {
+    writeFile(target, kOld);
+    WatchedCalls calls;
+    calls.create_error = c.create_error;
+    FileError error;
+    auto file = posix::beginReplacement(target, &error, ReplacementTargets::Any, calls);
+    if (file) file->commit(kNew, &error);
+    EXPECT_EQ(calls.log, c.calls) << c.create_error;
+    EXPECT_EQ(readFile(target), c.calls.empty() ? kOld : kNew) << c.create_error;
+    if (c.calls.empty()) {
+      EXPECT_EQ(error.why, std::strerror(c.create_error));
+    }
+  }
+  const auto long_name = dir / std::string(250, 'n');
+  writeFile(long_name, kOld);
+  struct stat old_inode {}, new_inode {};
+  ASSERT_EQ(stat(long_name.c_str(), &old_inode), 0);
+  ASSERT_EQ(replace(long_name), "");
+  ASSERT_EQ(stat(long_name.c_str(), &new_inode), 0);
+  EXPECT_NE(old_inode.st_ino, new_inode.st_ino) << "replaced by a rename, not written in place";
+  EXPECT_EQ(readFile(long_name), kNew);
+}
+
+// A record the disk had no room for is taken back whole, and a record after
+// a fragment (from a crash) starts a line of its own: no record is lost to
+// the one before it.
+TEST_F(FileReplacementTest, RecordsAreWholeLinesEvenWhenTheDiskIsFull) {
+  const auto path = (dir / "records.jsonl").string();
+  const std::string first = "{\"n\":1}\n", big = "{\"n\":2,\"pad\":\"" + std::string(4000, 'x') + "\"}\n";
+  writeFile(path, {first.begin(), first.end()});
+  const int status = inChild(
+      [&] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{2048, 2048};  // as a full disk: the write is cut short
+        setrlimit(RLIMIT_FSIZE, &limit);
+        std::string why;
+        return openRecordFile(path, &why)->append(big).empty() ? 1 : 0;
+      },
+      false);
+  EXPECT_EQ(status, 0) << "the cut record is a failure";
+  std::string why;
+  EXPECT_EQ(openRecordFile(path, &why)->append("{\"n\":3}\n"), "");
+  const std::string fragment = "{\"n\":4,\"cut";  // as a crash leaves it
+  const auto now = readFile(path);
+  std::vector<std::uint8_t> with_fragment = now;
+  with_fragment.insert(with_fragment.end(), fragment.begin(), fragment.end());
+  writeFile(path, with_fragment);
+  EXPECT_EQ(openRecordFile(path, &why)->append("{\"n\":5}\n"), "");
+  const std::string expected = first + "{\"n\":3}\n" + fragment + "\n{\"n\":5}\n";
+  EXPECT_EQ(readFile(path), std::vector<std::uint8_t>(expected.begin(), expected.end()));
 }
 
 TEST_F(FileReplacementTest, SameFileSeesThroughLinks) {

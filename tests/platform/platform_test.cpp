@@ -112,13 +112,23 @@ TEST_F(PlatformFilesTest, ReplacementGivesNewContentOrLeavesTheOld) {
   EXPECT_FALSE(platform::sameFile(target, dir.path() / "other.src"));
 }
 
+// A simulated camera is its state file, whatever name leads to it; a file
+// its holder has replaced (by saving it) is no longer the one held.
 TEST_F(PlatformFilesTest, ACameraIsLockedOnceAndRecordsAppendWhole) {
-  const auto state = utf8Text(dir.path() / "camera.sim");
+  using State = platform::LockAttempt::State;
+  const auto file = dir.path() / "camera.sim";
+  ASSERT_EQ(platform::writeNewFile(file, text("state")), 0);
+  std::filesystem::create_hard_link(file, dir.path() / "hard.sim");
+  const auto state = utf8Text(file);
   auto first = platform::lockCamera(state, true);
-  ASSERT_EQ(first.state, platform::LockAttempt::State::Taken) << first.error;
-  EXPECT_EQ(platform::lockCamera(state, true).state, platform::LockAttempt::State::Busy);
+  ASSERT_EQ(first.state, State::Taken) << first.error;
+  EXPECT_EQ(platform::lockCamera(state, true).state, State::Busy);
+  EXPECT_EQ(platform::lockCamera(utf8Text(dir.path() / "hard.sim"), true).state, State::Busy);
+  ASSERT_EQ(platform::writeNewFile(dir.path() / "saved.sim", text("saved")), 0);
+  ASSERT_EQ(platform::replaceFile(dir.path() / "saved.sim", file), 0);
+  EXPECT_EQ(platform::lockCamera(state, true).state, State::Taken);
   first.lock.reset();
-  EXPECT_EQ(platform::lockCamera(state, true).state, platform::LockAttempt::State::Taken);
+  EXPECT_EQ(platform::lockCamera(state, true).state, State::Taken);
 
   std::string why;
   const auto path = utf8Text(dir.path() / "records.jsonl");

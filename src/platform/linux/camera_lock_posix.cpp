@@ -1,8 +1,11 @@
 // Camera locks with flock(2): held by the open file, so closing other
 // descriptors of the same camera does not drop it, and the kernel drops it
 // when the holder dies. A real camera is locked on its device node; a
-// simulated one on a file beside its state file (the state file itself is
-// replaced by every save, which would leave a lock on a file nobody opens).
+// simulated one on its state file itself, so that the lock belongs to the
+// file and not to a name (two hard links are one camera) and no other file
+// is ever created, truncated or removed for it. A save replaces the state
+// file: a process that locked the file just before it was replaced sees that
+// and locks the new one.
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -13,7 +16,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -25,17 +27,11 @@ namespace {
 
 class FlockCameraLock final : public CameraLock {
  public:
-  FlockCameraLock(int fd, std::string remove_path) : fd_(fd), remove_path_(std::move(remove_path)) {}
-  ~FlockCameraLock() override {
-    // The lock file goes while still locked; a process that opened it just
-    // before finds it replaced after its flock and tries again.
-    if (!remove_path_.empty()) ::unlink(remove_path_.c_str());
-    ::close(fd_);
-  }
+  explicit FlockCameraLock(int fd) : fd_(fd) {}
+  ~FlockCameraLock() override { ::close(fd_); }
 
  private:
   int fd_;
-  std::string remove_path_;
 };
 
 // The process holding a flock on the file behind `fd`, from /proc/locks;
@@ -58,13 +54,6 @@ long flockHolder(int fd) {
   return 0;
 }
 
-long holderFromFile(const std::string& path) {
-  std::ifstream in(path);
-  long pid = 0;
-  in >> pid;
-  return pid > 0 ? pid : 0;
-}
-
 bool sameFile(int fd, const std::string& path) {
   struct stat opened {}, named {};
   return ::fstat(fd, &opened) == 0 && ::stat(path.c_str(), &named) == 0 && opened.st_dev == named.st_dev &&
@@ -77,58 +66,56 @@ LockAttempt failed(std::string text) {
   return attempt;
 }
 
-LockAttempt busy(int fd, const std::string& pid_file) {
+LockAttempt busy(int fd) {
   LockAttempt attempt;
   attempt.state = LockAttempt::State::Busy;
   attempt.holder = flockHolder(fd);
-  if (attempt.holder == 0 && !pid_file.empty()) attempt.holder = holderFromFile(pid_file);
   ::close(fd);
   return attempt;
 }
 
-LockAttempt lockNode(const std::string& node) {
-  const int fd = ::open(node.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return failed("cannot open " + node + " to lock it: " + std::strerror(errno));
+// Opens and locks `path`; `opened_fd` is set once it is locked.
+LockAttempt lockFile(const std::string& path, const char* what, int* opened_fd) {
+  // Non-blocking: a FIFO in place of a state file must not hang the open.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return failed("cannot open " + std::string(what) + path + " to lock it: " + std::strerror(errno));
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    if (errno == EWOULDBLOCK) return busy(fd, {});
+    if (errno == EWOULDBLOCK) return busy(fd);
     const int error = errno;
     ::close(fd);
-    return failed("cannot lock " + node + ": " + std::strerror(error));
+    return failed("cannot lock " + std::string(what) + path + ": " + std::strerror(error));
   }
+  *opened_fd = fd;
+  return {};
+}
+
+LockAttempt taken(int fd) {
   LockAttempt attempt;
   attempt.state = LockAttempt::State::Taken;
-  attempt.lock = std::make_unique<FlockCameraLock>(fd, std::string());
+  attempt.lock = std::make_unique<FlockCameraLock>(fd);
   return attempt;
 }
 
+LockAttempt lockNode(const std::string& node) {
+  int fd = -1;
+  auto attempt = lockFile(node, "", &fd);
+  return fd < 0 ? std::move(attempt) : taken(fd);
+}
+
 LockAttempt lockSimulated(const std::string& state_file) {
-  std::error_code ec;
-  auto absolute = std::filesystem::weakly_canonical(state_file, ec);
-  const std::string path = (ec ? std::filesystem::path(state_file) : absolute).string() + ".lock";
   for (int tries = 0; tries < 16; ++tries) {
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0) return failed("cannot create the lock file " + path + ": " + std::strerror(errno));
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-      if (errno == EWOULDBLOCK) return busy(fd, path);
-      const int error = errno;
-      ::close(fd);
-      return failed("cannot lock " + path + ": " + std::strerror(error));
-    }
-    if (!sameFile(fd, path)) {  // its holder removed it between our open and our flock
+    int fd = -1;
+    auto attempt = lockFile(state_file, "the simulated camera ", &fd);
+    if (fd < 0) return attempt;
+    // Replaced by its holder's save between our open and our flock: the lock
+    // is on a file nobody will open again. Lock the one the name gives now.
+    if (!sameFile(fd, state_file)) {
       ::close(fd);
       continue;
     }
-    // The holder's id, for systems where /proc/locks is not readable.
-    const std::string pid = std::to_string(::getpid()) + "\n";
-    if (::ftruncate(fd, 0) != 0 || ::pwrite(fd, pid.data(), pid.size(), 0) < 0) {
-      // Only the courtesy text is missing; the lock itself holds.
-    }
-    LockAttempt attempt;
-    attempt.state = LockAttempt::State::Taken;
-    attempt.lock = std::make_unique<FlockCameraLock>(fd, path);
-    return attempt;
+    return taken(fd);
   }
-  return failed("cannot lock " + path + ": it keeps being replaced");
+  return failed("cannot lock the simulated camera " + state_file + ": it keeps being replaced");
 }
 
 }  // namespace

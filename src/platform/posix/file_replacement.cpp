@@ -10,36 +10,20 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/posix/file_calls.h"
+#include "platform/posix/posix_fd.h"
+
 namespace emberline::platform {
 
 namespace {
 
-constexpr int kMaxLinks = 40;  // as the kernel's own limit on a chain of links
+using posix::Fd;
+using posix::FileCalls;
+
+constexpr int kMaxLinks = 40;               // as the kernel's own limit on a chain of links
+constexpr std::size_t kMaxNameBytes = 255;  // NAME_MAX of every file system we write to
 
 std::string errnoText(int error) { return std::strerror(error); }
-
-class Fd {
- public:
-  explicit Fd(int fd = -1) : fd_(fd) {}
-  ~Fd() { reset(); }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-  explicit operator bool() const { return fd_ >= 0; }
-  // 0 or the errno of close().
-  int reset() {
-    const int result = (fd_ >= 0 && ::close(fd_) != 0) ? errno : 0;
-    fd_ = -1;
-    return result;
-  }
-  void adopt(int fd) {
-    reset();
-    fd_ = fd;
-  }
-
- private:
-  int fd_;
-};
 
 // The path a chain of symbolic links ends at (which need not exist); the
 // path itself when it is no link. nullopt on a loop or an unreadable link.
@@ -60,60 +44,64 @@ std::optional<std::filesystem::path> followLinks(std::filesystem::path path, int
   return std::nullopt;
 }
 
-int writeAll(int fd, std::span<const std::uint8_t> bytes) {
-  while (!bytes.empty()) {
-    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
-    if (n == 0) return EIO;
-    bytes = bytes.subspan(static_cast<std::size_t>(n));
-  }
-  return 0;
-}
-
 // fsync where the file supports it; pipes and terminals do not.
-int syncFile(int fd) {
-  if (::fsync(fd) == 0 || errno == EINVAL || errno == EROFS) return 0;
+int syncFile(FileCalls& calls, int fd) {
+  if (calls.fsync(fd) == 0 || errno == EINVAL || errno == EROFS) return 0;
   return errno;
 }
 
+// ".NAME.tmp-PID-N" beside the target, with NAME shortened where the whole
+// would not fit a file name: a long target name is no reason to write in place.
 std::string temporaryName(const std::filesystem::path& target) {
   static std::random_device seed;
   std::mt19937 random(seed());
-  return "." + target.filename().string() + ".tmp-" + std::to_string(::getpid()) + "-" +
-         std::to_string(random() % 1000000);
+  const std::string suffix = ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(random() % 1000000);
+  std::string name = target.filename().string();
+  const std::size_t room = kMaxNameBytes - 1 - suffix.size();
+  if (name.size() > room) name.resize(room);
+  return "." + name + suffix;
+}
+
+// The folder itself takes no new file: the one case where writing the
+// existing file in place is the only way left. A full disk, no inodes or a
+// name that is too long are not: the replacement fails and the file stays.
+bool folderRefusesNewFiles(int error) { return error == EACCES || error == EPERM || error == EROFS; }
+
+const char* kindOf(mode_t mode) {
+  if (S_ISFIFO(mode)) return "a FIFO";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
+  if (S_ISSOCK(mode)) return "a socket";
+  return "not a regular file";
 }
 
 // Written beside the target, then renamed over it.
 class RenamedReplacement final : public FileReplacement {
  public:
-  RenamedReplacement(std::filesystem::path target, std::filesystem::path temporary, int fd)
-      : target_(std::move(target)), temporary_(std::move(temporary)), fd_(fd) {}
+  RenamedReplacement(FileCalls& calls, std::filesystem::path target, std::filesystem::path temporary, int fd)
+      : calls_(calls), target_(std::move(target)), temporary_(std::move(temporary)), fd_(fd) {}
   ~RenamedReplacement() override {
     fd_.reset();
     if (!committed_) ::unlink(temporary_.c_str());
   }
 
   bool commit(std::span<const std::uint8_t> bytes, FileError* error) override {
-    int result = writeAll(fd_.get(), bytes);
-    if (result == 0) result = syncFile(fd_.get());
-    const int closed = fd_.reset();
+    int result = -posix::writeOutput(fd_.get(), bytes, calls_);
+    // On disk before it takes the old file's place: a crash leaves one or the other whole.
+    if (result == 0) result = syncFile(calls_, fd_.get());
+    const int closed = -fd_.reset();
     if (result == 0) result = closed;
-    if (result == 0 && ::rename(temporary_.c_str(), target_.c_str()) != 0) result = errno;
+    if (result == 0 && calls_.rename(temporary_.c_str(), target_.c_str()) != 0) result = errno;
     if (result != 0) {
-      *error = {target_, errnoText(result), false};
+      *error = {target_, errnoText(result), false, result};
       return false;
     }
     committed_ = true;
-    const auto folder = target_.parent_path();
-    Fd dir(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir) ::fsync(dir.get());  // makes the rename itself durable
+    posix::syncDirectory(target_.parent_path());  // makes the rename itself durable
     return true;
   }
 
  private:
+  FileCalls& calls_;
   std::filesystem::path target_;
   std::filesystem::path temporary_;
   Fd fd_;
@@ -124,19 +112,21 @@ class RenamedReplacement final : public FileReplacement {
 // folder that takes no new files. Nothing is truncated before commit().
 class InPlaceReplacement final : public FileReplacement {
  public:
-  InPlaceReplacement(std::filesystem::path target, bool regular, int fd)
-      : target_(std::move(target)), regular_(regular), fd_(fd) {}
+  InPlaceReplacement(FileCalls& calls, std::filesystem::path target, bool regular, int fd)
+      : calls_(calls), target_(std::move(target)), regular_(regular), fd_(fd) {}
 
   bool commit(std::span<const std::uint8_t> bytes, FileError* error) override {
-    if (!fd_) {
+    if (fd_.get() < 0) {
       // A FIFO is opened only now: opening it waits for a reader.
-      fd_.adopt(::open(target_.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC));
-      if (!fd_) return failed(errno, error);
+      const int fd = posix::openOutput(target_.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC, 0, calls_);
+      if (fd < 0) return failed(-fd, error);
+      fd_.adopt(fd);
     }
-    if (regular_ && ::ftruncate(fd_.get(), 0) != 0) return failed(errno, error);
-    int result = writeAll(fd_.get(), bytes);
-    if (result == 0) result = syncFile(fd_.get());
-    const int closed = fd_.reset();
+    // The old content goes whole: no tail of it may follow the new one.
+    if (regular_ && calls_.ftruncate(fd_.get(), 0) != 0) return failed(errno, error);
+    int result = -posix::writeOutput(fd_.get(), bytes, calls_);
+    if (result == 0) result = syncFile(calls_, fd_.get());
+    const int closed = -fd_.reset();
     if (result == 0) result = closed;
     if (result != 0) return failed(result, error);
     return true;
@@ -144,10 +134,11 @@ class InPlaceReplacement final : public FileReplacement {
 
  private:
   bool failed(int code, FileError* error) {
-    *error = {target_, errnoText(code), false};
+    *error = {target_, errnoText(code), false, code};
     return false;
   }
 
+  FileCalls& calls_;
   std::filesystem::path target_;
   bool regular_;
   Fd fd_;
@@ -155,32 +146,46 @@ class InPlaceReplacement final : public FileReplacement {
 
 }  // namespace
 
-std::unique_ptr<FileReplacement> FileReplacement::begin(const std::filesystem::path& requested, FileError* error) {
-  const auto refuse = [&](const std::filesystem::path& path, int code) {
-    *error = {path, errnoText(code), true};
+namespace posix {
+
+FileCalls& systemFileCalls() {
+  static FileCalls calls;
+  return calls;
+}
+
+std::unique_ptr<FileReplacement> beginReplacement(const std::filesystem::path& requested, FileError* error,
+                                                  ReplacementTargets targets, FileCalls& calls) {
+  const auto refuse = [&](const std::filesystem::path& path, int code, std::string why = {}) {
+    *error = {path, why.empty() ? errnoText(code) : std::move(why), true, code};
     return nullptr;
   };
   if (requested.empty() || requested.filename().empty()) return refuse(requested, EISDIR);
 
+  // What the name leads to, as the kernel resolves it (also /proc/self/fd/N
+  // of a pipe, which no path names).
+  struct stat st {};
+  if (::stat(requested.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    if (S_ISDIR(st.st_mode)) return refuse(requested, EISDIR);
+    if (targets == ReplacementTargets::RegularOnly)
+      return refuse(requested, EINVAL, std::string("is ") + kindOf(st.st_mode) + ", not a regular file");
+    if (S_ISFIFO(st.st_mode)) {
+      if (::access(requested.c_str(), W_OK) != 0) return refuse(requested, errno);
+      return std::make_unique<InPlaceReplacement>(calls, requested, false, -1);
+    }
+    const int fd = openOutput(requested.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC, 0, calls);
+    if (fd < 0) return refuse(requested, -fd);
+    return std::make_unique<InPlaceReplacement>(calls, requested, false, fd);
+  }
+
+  // A regular file, or none yet: the temporary file goes beside the file the
+  // links end at, so that the rename replaces it and not a link.
   int link_error = 0;
   const auto followed = followLinks(requested, &link_error);
   if (!followed) return refuse(requested, link_error);
   const std::filesystem::path target = *followed;
-
-  struct stat st {};
   const bool exists = ::stat(target.c_str(), &st) == 0;
   if (!exists && errno != ENOENT) return refuse(target, errno);
-  if (exists && S_ISDIR(st.st_mode)) return refuse(target, EISDIR);
-
-  if (exists && S_ISFIFO(st.st_mode)) {
-    if (::access(target.c_str(), W_OK) != 0) return refuse(target, errno);
-    return std::make_unique<InPlaceReplacement>(target, false, -1);
-  }
-  if (exists && !S_ISREG(st.st_mode)) {
-    const int fd = ::open(target.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) return refuse(target, errno);
-    return std::make_unique<InPlaceReplacement>(target, false, fd);
-  }
+  if (exists && !S_ISREG(st.st_mode)) return refuse(target, EISDIR);  // changed under us
 
   const std::filesystem::path folder = target.parent_path();
   // A new file gets the usual 0666 less the umask; a replaced one keeps its mode.
@@ -188,7 +193,7 @@ std::unique_ptr<FileReplacement> FileReplacement::begin(const std::filesystem::p
   int create_error = 0;
   for (int attempt = 0; attempt < 16; ++attempt) {
     const std::filesystem::path temporary = folder / temporaryName(target);
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    const int fd = calls.open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     if (fd >= 0) {
       if (exists) {
         // The owner may differ when root replaces someone's file; keep it
@@ -198,7 +203,7 @@ std::unique_ptr<FileReplacement> FileReplacement::begin(const std::filesystem::p
         }
         ::fchmod(fd, mode);
       }
-      return std::make_unique<RenamedReplacement>(target, temporary, fd);
+      return std::make_unique<RenamedReplacement>(calls, target, temporary, fd);
     }
     create_error = errno;
     if (create_error != EEXIST) break;
@@ -206,11 +211,18 @@ std::unique_ptr<FileReplacement> FileReplacement::begin(const std::filesystem::p
 
   // The folder takes no new file; an existing, writable file can still be
   // written through. Opening it does not truncate it.
-  if (exists) {
-    const int fd = ::open(target.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
-    if (fd >= 0) return std::make_unique<InPlaceReplacement>(target, true, fd);
+  if (exists && folderRefusesNewFiles(create_error)) {
+    const int fd = calls.open(target.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC, 0);
+    if (fd >= 0) return std::make_unique<InPlaceReplacement>(calls, target, true, fd);
   }
   return refuse(target, create_error);
+}
+
+}  // namespace posix
+
+std::unique_ptr<FileReplacement> FileReplacement::begin(const std::filesystem::path& target, FileError* error,
+                                                        ReplacementTargets targets) {
+  return posix::beginReplacement(target, error, targets, posix::systemFileCalls());
 }
 
 bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
@@ -230,6 +242,15 @@ bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
   };
   return ::stat(folder(*fa).c_str(), &sa) == 0 && ::stat(folder(*fb).c_str(), &sb) == 0 &&
          sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+bool isStandardOutput(const std::filesystem::path& path) {
+  struct stat out {};
+  struct stat named {};
+  if (::fstat(STDOUT_FILENO, &out) != 0 || ::stat(path.c_str(), &named) != 0) return false;
+  if (out.st_dev != named.st_dev || out.st_ino != named.st_ino) return false;
+  // A sink such as /dev/null loses nothing when two write to it.
+  return !(S_ISCHR(out.st_mode) && !::isatty(STDOUT_FILENO));
 }
 
 }  // namespace emberline::platform

@@ -29,6 +29,10 @@ class Fd {
     fd_ = -1;
     return result;
   }
+  void adopt(int fd) {
+    reset();
+    fd_ = fd;
+  }
 
  private:
   int fd_;

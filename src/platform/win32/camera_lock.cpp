@@ -1,9 +1,10 @@
 // Camera locks on Windows: an exclusive byte-range lock on a lock file, held
-// by the open handle and dropped by the system when the holder dies. A
-// simulated camera is locked on a file beside its state file; a real one on
-// a file named after its device path in the temporary folder (a device path
-// cannot be opened as a file). The holder writes its process id into the
-// file for the message of the one refused.
+// by the open handle and dropped by the system when the holder dies. A real
+// camera is locked on a file named after its device path in the temporary
+// folder (a device path cannot be opened as a file); a simulated one on a
+// file named after its state file's identity (sim_camera_lock.cpp). The
+// holder writes its process id into the file for the message of the one
+// refused.
 
 #include <windows.h>
 
@@ -28,15 +29,7 @@ class FileCameraLock final : public CameraLock {
   HANDLE handle_;
 };
 
-std::filesystem::path lockPathFor(const std::string& camera_path, bool simulated) {
-  if (simulated) {
-    std::error_code ec;
-    const auto state = std::filesystem::path(wideFromUtf8(camera_path));
-    const auto absolute = std::filesystem::weakly_canonical(state, ec);
-    auto path = ec ? state : absolute;
-    path += L".lock";
-    return path;
-  }
+std::filesystem::path lockPathFor(const std::string& camera_path) {
   std::error_code ec;
   auto folder = std::filesystem::temp_directory_path(ec);
   // Device paths differ in case only by accident: one camera, one lock.
@@ -60,9 +53,12 @@ long holderOf(const std::filesystem::path& path) {
 
 }  // namespace
 
+LockAttempt lockSimulatedCamera(const std::string& state_file);  // sim_camera_lock.cpp
+
 LockAttempt lockCamera(const std::string& camera_path, bool simulated) {
+  if (simulated) return lockSimulatedCamera(camera_path);
   LockAttempt attempt;
-  const auto path = lockPathFor(camera_path, simulated);
+  const auto path = lockPathFor(camera_path);
   const HANDLE handle = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
                                       FILE_ATTRIBUTE_NORMAL, nullptr);

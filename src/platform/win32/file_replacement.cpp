@@ -1,11 +1,13 @@
 // File replacement on Windows: the new content goes to a temporary file
-// beside the target, flushed to disk, which MoveFileEx then puts in the
-// target's place (waiting briefly for a reader that holds the target). Where
-// the folder takes no new file, an existing target is written through.
+// beside the target, flushed to disk, which then takes the target's place
+// (replaceFile: its attributes and security kept, waiting briefly for a
+// reader that holds it). Where the folder takes no new file, an existing
+// target is written through.
 
 #include <windows.h>
 
 #include <random>
+#include <string>
 #include <system_error>
 
 #include "platform/file_replacement.h"
@@ -46,7 +48,7 @@ class RenamedReplacement final : public FileReplacement {
     if (result == 0) result = closed;
     if (result == 0) result = replaceFile(temporary_, target_);
     if (result != 0) {
-      *error = {target_, errorText(result), false};
+      *error = {target_, errorText(result), false, -result};
       return false;
     }
     committed_ = true;
@@ -79,7 +81,7 @@ class InPlaceReplacement final : public FileReplacement {
       result = lastErrno();
     if (result == 0) result = writeAll(handle_, bytes);
     if (result != 0) {
-      *error = {target_, errorText(result), false};
+      *error = {target_, errorText(result), false, -result};
       return false;
     }
     return true;
@@ -90,12 +92,29 @@ class InPlaceReplacement final : public FileReplacement {
   HANDLE handle_;
 };
 
+// "NAME.tmp-PID-N" beside the target, with NAME shortened where the whole
+// would not fit a file name: a long target name is no reason to write in place.
 std::filesystem::path temporaryBeside(const std::filesystem::path& target) {
+  constexpr std::size_t kMaxNameChars = 255;
   static std::random_device seed;
   std::mt19937 random(seed());
-  auto name = target.filename();
-  name += ".tmp-" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(random() % 1000000);
-  return target.parent_path() / name;
+  const std::wstring suffix =
+      L".tmp-" + std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(random() % 1000000);
+  std::wstring name = target.filename().wstring();
+  if (name.size() > kMaxNameChars - suffix.size()) name.resize(kMaxNameChars - suffix.size());
+  return target.parent_path() / (name + suffix);
+}
+
+// The file a chain of symbolic links ends at (which need not exist).
+std::filesystem::path followLinks(std::filesystem::path path) {
+  for (int hop = 0; hop < 40; ++hop) {
+    std::error_code ec;
+    if (!std::filesystem::is_symlink(std::filesystem::symlink_status(path, ec))) return path;
+    const auto next = std::filesystem::read_symlink(path, ec);
+    if (ec) return path;
+    path = next.is_absolute() ? next : path.parent_path() / next;
+  }
+  return path;
 }
 
 // The volume and file index of an existing file.
@@ -110,16 +129,21 @@ bool fileIdentity(const std::filesystem::path& path, BY_HANDLE_FILE_INFORMATION&
 
 }  // namespace
 
-std::unique_ptr<FileReplacement> FileReplacement::begin(const std::filesystem::path& target, FileError* error) {
-  const auto refuse = [&](const std::filesystem::path& path, int code) {
-    *error = {path, errorText(code), true};
+std::unique_ptr<FileReplacement> FileReplacement::begin(const std::filesystem::path& requested, FileError* error,
+                                                        ReplacementTargets targets) {
+  const auto refuse = [&](const std::filesystem::path& path, int code, std::string why = {}) {
+    *error = {path, why.empty() ? errorText(code) : std::move(why), true, -code};
     return nullptr;
   };
-  if (target.empty() || target.filename().empty()) return refuse(target, -EISDIR);
+  if (requested.empty() || requested.filename().empty()) return refuse(requested, -EISDIR);
+  // A link's target is replaced; the link stays.
+  const std::filesystem::path target = followLinks(requested);
   std::error_code ec;
   const auto status = std::filesystem::status(target, ec);
   const bool exists = !ec && std::filesystem::exists(status);
   if (exists && std::filesystem::is_directory(status)) return refuse(target, -EISDIR);
+  if (exists && targets == ReplacementTargets::RegularOnly && !std::filesystem::is_regular_file(status))
+    return refuse(target, -EINVAL, "is not a regular file");
 
   int create_error = 0;
   for (int attempt = 0; attempt < 16; ++attempt) {
@@ -130,7 +154,9 @@ std::unique_ptr<FileReplacement> FileReplacement::begin(const std::filesystem::p
     create_error = lastErrno();
     if (create_error != -EEXIST) break;
   }
-  if (exists) {
+  // Only a folder that refuses new files leaves writing in place; a full
+  // disk fails the replacement and leaves the old file whole.
+  if (exists && create_error == -EACCES) {
     const HANDLE handle = ::CreateFileW(target.c_str(), GENERIC_WRITE, kShareAll, nullptr, OPEN_EXISTING,
                                         FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle != INVALID_HANDLE_VALUE) return std::make_unique<InPlaceReplacement>(target, handle);
@@ -151,6 +177,17 @@ bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
   const auto fa = std::filesystem::weakly_canonical(a, ec);
   const auto fb = std::filesystem::weakly_canonical(b, ec);
   return ::CompareStringOrdinal(fa.c_str(), -1, fb.c_str(), -1, TRUE) == CSTR_EQUAL;
+}
+
+bool isStandardOutput(const std::filesystem::path& path) {
+  // Only a file on disk has an identity to compare; a console or a pipe
+  // cannot be named by a path the program would open.
+  const HANDLE out = ::GetStdHandle(STD_OUTPUT_HANDLE);
+  if (out == nullptr || out == INVALID_HANDLE_VALUE || ::GetFileType(out) != FILE_TYPE_DISK) return false;
+  BY_HANDLE_FILE_INFORMATION io{}, in{};
+  return ::GetFileInformationByHandle(out, &io) && fileIdentity(path, in) &&
+         io.dwVolumeSerialNumber == in.dwVolumeSerialNumber && io.nFileIndexHigh == in.nFileIndexHigh &&
+         io.nFileIndexLow == in.nFileIndexLow;
 }
 
 }  // namespace emberline::platform

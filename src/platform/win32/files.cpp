@@ -37,7 +37,17 @@ constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELE
 
 bool heldByAnother(DWORD error) {
   return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
-         error == ERROR_ACCESS_DENIED;
+         error == ERROR_ACCESS_DENIED || error == ERROR_UNABLE_TO_REMOVE_REPLACED;
+}
+
+// An existing file is replaced with ReplaceFile, which keeps its attributes
+// and its security (owner, access list) as a rename keeps a POSIX file's
+// mode; a new one is moved into place.
+bool moveInto(const std::filesystem::path& from, const std::filesystem::path& to) {
+  if (::GetFileAttributesW(to.c_str()) != INVALID_FILE_ATTRIBUTES &&
+      ::ReplaceFileW(to.c_str(), from.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
+    return true;
+  return ::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
 }  // namespace
@@ -60,8 +70,7 @@ int writeNewFile(const std::filesystem::path& path, std::span<const std::uint8_t
 int replaceFile(const std::filesystem::path& from, const std::filesystem::path& to) {
   const DWORD started = ::GetTickCount();
   for (;;) {
-    if (::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-      return 0;
+    if (moveInto(from, to)) return 0;
     const DWORD error = ::GetLastError();
     if (!heldByAnother(error) || ::GetTickCount() - started >= kReplaceWaitMs)
       return errnoFromWin32(error);

@@ -40,6 +40,8 @@ void routeStopRequests(device::StopSource& source) {
   ::SetConsoleCtrlHandler(onConsoleEvent, TRUE);
 }
 
+bool stopRequested() { return g_stop_flag != nullptr && g_stop_flag->load() != 0; }
+
 const char* stopReasonName(int reason) {
   switch (reason) {
     case kInterrupt: return "interrupt";
