@@ -48,7 +48,7 @@ struct CameraCore {
   SimDsp dsp;
   ExtensionUnit unit;
   std::vector<TrafficRecord> traffic;
-  bool traffic_log = true;
+  bool traffic_log = false;  // on only for whoever asked to read it
   std::uint64_t requests = 0;
 
  private:

@@ -1,6 +1,7 @@
 #pragma once
 
-// Whole-file reads and crash-safe whole-file writes for the saved state.
+// Whole-file reads of the saved state (it is written by the platform's file
+// replacement, as exports are).
 
 #include <cstdint>
 #include <filesystem>
@@ -9,11 +10,6 @@
 #include <vector>
 
 namespace emberline::sim {
-
-// Writes `bytes` to a temporary file beside `path`, flushes it to disk and
-// renames it over `path`, so a reader sees the old file or the new one, never
-// a mix. 0 or -errno; the temporary file is removed on failure.
-int writeFileAtomically(const std::filesystem::path& path, std::span<const std::uint8_t> bytes);
 
 // Reads a whole regular file of at most `limit` bytes. Anything else (a FIFO,
 // a device, a folder, a larger file) is refused at once, without waiting on

@@ -13,26 +13,6 @@
 namespace emberline::sim {
 
 using platform::posix::Fd;
-using platform::posix::syncDirectory;
-using platform::posix::writeAll;
-
-int writeFileAtomically(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
-  std::string temp = path.string() + ".XXXXXX";
-  Fd fd(::mkstemp(temp.data()));
-  if (fd.get() < 0) return -errno;
-  int result = writeAll(fd.get(), bytes);
-  if (result == 0 && ::fchmod(fd.get(), 0644) != 0) result = -errno;
-  if (result == 0 && ::fsync(fd.get()) != 0) result = -errno;
-  const int closed = fd.reset();
-  if (result == 0) result = closed;
-  if (result == 0 && ::rename(temp.c_str(), path.c_str()) != 0) result = -errno;
-  if (result != 0) {
-    ::unlink(temp.c_str());
-    return result;
-  }
-  syncDirectory(path.parent_path());
-  return 0;
-}
 
 namespace {
 

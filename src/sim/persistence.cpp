@@ -1,6 +1,7 @@
 // SimCamera::save and SimCamera::load: the camera's state to and from one file.
 
 
+#include "platform/file_replacement.h"
 #include "sim/camera_core.h"
 #include "sim/file_io.h"
 #include "sim/sim_camera.h"
@@ -35,14 +36,20 @@ SavedState CameraCore::snapshot() const {
   return state;
 }
 
-int SimCamera::save(const std::filesystem::path& path) const {
+int SimCamera::save(const std::filesystem::path& path, std::string* why) const {
   SavedState state;
   {
     auto& core = *state_->core;
     std::lock_guard lock(core.mutex);
     state = core.snapshot();
   }
-  return writeFileAtomically(path, encodeState(state));
+  // As an export is written: whole or not at all, a link followed, the
+  // file's mode and owner kept; a device or FIFO in its place is refused.
+  platform::FileError error;
+  auto file = platform::FileReplacement::begin(path, &error, platform::ReplacementTargets::RegularOnly);
+  if (file && file->commit(encodeState(state), &error)) return 0;
+  if (why) *why = error.why;
+  return error.code > 0 ? -error.code : -EIO;
 }
 
 bool SimCamera::changedSinceLoad() const {

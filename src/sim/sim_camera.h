@@ -3,8 +3,8 @@
 // A simulated camera of the family: a DSP with its registers, memory spaces 7
 // and 9, its SPI port wired to a SPI NOR flash model, and the vendor extension
 // unit in front of it. It implements the transport seam, so everything above
-// the transports runs on it unchanged; it records every request and fails on
-// demand.
+// the transports runs on it unchanged; it records requests when asked to and
+// fails on demand.
 //
 // Selector 3 has one meaning whatever its payload length (a UVC control has
 // one length, and the drivers fit every payload to it): the DSP's block path
@@ -28,7 +28,9 @@
 namespace emberline::sim {
 
 inline constexpr std::uint8_t kNoWriteProtectPin = 0xFF;
-inline constexpr std::uint32_t kMaxBusyPolls = 10'000;            // the host's own wait bound
+// The most a flash may stay busy and a host still see it ready: a host's
+// wait for ready reads the status at most 10,000 times.
+inline constexpr std::uint32_t kMaxBusyPolls = 9'999;
 inline constexpr std::chrono::microseconds kMaxLatency{1'000'000};  // per request
 
 // Everything that makes one simulated camera what it is. Persisted by save().
@@ -125,9 +127,11 @@ class SimCamera : public std::enable_shared_from_this<SimCamera> {
   std::uint8_t memory(std::uint8_t space, std::uint32_t address) const;
   void setMemory(std::uint8_t space, std::uint32_t address, std::span<const std::uint8_t> bytes);
 
+  // The requests recorded since the log was turned on (tests that assert
+  // request sequences). Off by default: a camera in a station or a command
+  // would otherwise keep every request it ever saw, and nothing reads them.
   std::vector<TrafficRecord> traffic() const;
   void clearTraffic();
-  // Off: requests are no longer recorded (benchmarks); on by default.
   void setTrafficLog(bool enabled);
   // Installing a plan restarts its request numbering and brings back a
   // camera that had vanished.
@@ -139,8 +143,11 @@ class SimCamera : public std::enable_shared_from_this<SimCamera> {
   bool present() const;
 
   // --- persistence: settings, faults, registers, memory, flash and status ---
-  // Written atomically (temporary file beside it, then rename). 0 or -errno.
-  int save(const std::filesystem::path& path) const;
+  // Written whole or not at all, as exports are: a temporary file beside it
+  // renamed over it, a symbolic link followed, mode and owner kept; a path
+  // that names anything but a regular file is refused. 0 or -errno, and the
+  // reason in `why`.
+  int save(const std::filesystem::path& path, std::string* why = nullptr) const;
   // False when nothing that the state file keeps has changed since load():
   // saving would write the same camera again. Always true for a camera that
   // was not loaded. The SPI port's shift and done registers do not count.

@@ -17,6 +17,9 @@ using Bytes = std::vector<std::uint8_t>;
 TEST(Traffic, RecordsEveryRequestWithWhatWasSentOrReturned) {
   SimCamera camera(SimSettings{.chip_id = 0x33});
   RawCamera raw(camera);
+  raw.readReg(0x101F);
+  EXPECT_TRUE(camera.traffic().empty()) << "nothing asked for the log: a camera keeps no request";
+  camera.setTrafficLog(true);
   raw.set(1, {0x1F, 0x10, 0x00, 0xFF});
   raw.get(1, 4);
   raw.set(1, {0x1F, 0x10});  // refused: logged as sent
@@ -28,12 +31,6 @@ TEST(Traffic, RecordsEveryRequestWithWhatWasSentOrReturned) {
   EXPECT_EQ(log[1].payload, (Bytes{0x1F, 0x10, 0x33, 0xFF}));
   EXPECT_EQ(log[1].node_id, camera.settings().node_id);
   EXPECT_EQ(log[2].result, -EINVAL);
-  EXPECT_EQ(camera.requestCount(), 3u);
-
-  camera.clearTraffic();
-  camera.setTrafficLog(false);
-  raw.readReg(0x101F);
-  EXPECT_TRUE(camera.traffic().empty());
   EXPECT_EQ(camera.requestCount(), 5u);
 }
 
@@ -54,7 +51,6 @@ TEST(Faults, NthRequestSelectorsAndRegistersFailWithThePlansError) {
   camera.setFaults(FaultPlan{.fail_registers = {0x101F}});
   EXPECT_EQ(raw.set(1, {0x1F, 0x10, 0x00, 0xFF}), -EIO);
   EXPECT_EQ(raw.set(1, {0x3C5 & 0xFF, 0x03, 0x00, 0xFF}), 0);
-  EXPECT_EQ(camera.traffic().back().result, 0);
 }
 
 // By direction: only the GETs of selector 3 fail. At a flash offset: the
@@ -113,6 +109,7 @@ TEST(Faults, FlashThatNeverGetsReadyKeepsItsBusyBit) {
 
 TEST(DriverSets, AnswerTheChipIdOnlyWhenEnabled) {
   SimCamera camera(SimSettings{.chip_id = 0x25});
+  camera.setTrafficLog(true);
   auto device = camera.open();
   std::array<std::uint8_t, 40> set{}, get{};
   set[24] = 0x1F;

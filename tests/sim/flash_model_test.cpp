@@ -172,6 +172,12 @@ TEST_F(FlashModelTest, TheSpiPortAndTheBlockPathExcludeEachOther) {
   EXPECT_EQ(raw_.readReg(0x1084), 0) << "no transfer happened";
   EXPECT_EQ(raw_.status() & 0x02, 0);
   EXPECT_EQ(raw_.readReg(0x1084), 1);
+  raw_.writeReg(0x1091, 0);  // chip select without the port: the flash is not selected,
+  raw_.takePort();
+  raw_.send(0x06);  // so the write enable shifted in afterwards reaches nothing
+  raw_.writeReg(0x1091, 1);
+  raw_.givePort();
+  EXPECT_EQ(raw_.status() & 0x02, 0);
 
   raw_.spi({0x06}, 0);
   raw_.spi({0xC7}, 0);

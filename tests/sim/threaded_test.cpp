@@ -13,6 +13,7 @@ using testing::RawCamera;
 
 TEST(SimCameraThreads, TwoHandlesKeepTheCameraConsistent) {
   SimCamera camera;
+  camera.setTrafficLog(true);
   camera.setFlashStatus(0x00);  // unprotected, so both threads can program
   constexpr int kBlocks = 200;
 
