@@ -81,9 +81,11 @@ TEST_F(Spi, WaitTransferDoneEndsOnlyOnOneAndIsBounded) {
     EXPECT_EQ(sleepsDuring([&] { flash.SfWaitTransferDone(); }), polls - 1);
     EXPECT_EQ(backend.count("r 1084", false), polls);
   }
+  EXPECT_EQ(flash.transferWaitsRanOut(), 0);
   backend.steady[0x1084] = 2;
   EXPECT_EQ(sleepsDuring([&] { flash.SfWaitTransferDone(); }), 1000u);
   EXPECT_EQ(backend.count("r 1084", false), 1000u);
+  EXPECT_EQ(flash.transferWaitsRanOut(), 1) << "counted, for a burn that passes regardless";
 }
 
 TEST_F(Spi, WaitFlashReadyPollsWithoutReleasingBetweenPolls) {
@@ -105,6 +107,8 @@ TEST_F(Spi, WaitFlashReadyIsBoundedAndTreatsFailedStatusAsBusy) {
     EXPECT_EQ(backend.count("tx 05"), 10000u);
     EXPECT_EQ(backend.count("rel"), 1u);
     EXPECT_EQ(backend.trace().back(), "rel");
+    EXPECT_TRUE(flash.flashStayedBusy());
+    EXPECT_EQ(flash.readyWaitRequestFailed(), !status) << "a refused status read is no busy flash";
   }
 }
 
@@ -115,6 +119,34 @@ TEST_F(Spi, WaitsEndAtOnceWhenTheDeviceIsGone) {
   EXPECT_EQ(sleepsDuring([&] { flash.SfWaitTransferDone(); }), 0u);
   EXPECT_EQ(sleepsDuring([&] { flash.SfWaitFlashReady(); }), 0u);
   EXPECT_EQ(backend.trace().back(), "rel");  // chip select is still released
+}
+
+// A stop asked for in the middle of either wait ends it at the next poll,
+// without calling the flash stuck.
+TEST_F(Spi, WaitsEndBetweenPollsWhenAStopIsAsked) {
+  struct StopAtThirdSleep final : device::Clock {
+    void sleepFor(std::chrono::microseconds) override {
+      if (++sleeps == 3) stop.requestStop(130);
+    }
+    std::chrono::steady_clock::time_point now() const override { return {}; }
+    int sleeps = 0;
+    device::StopSource stop;
+  };
+  backend.steady[0x1083] = 0x01;  // a flash that stays busy
+  const std::pair<std::uint8_t, std::function<void(SerialFlash&)>> waits[] = {
+      {0, [](SerialFlash& f) { f.SfWaitTransferDone(); }},  // a transfer that never completes
+      {1, [](SerialFlash& f) { f.SfWaitFlashReady(); }}};
+  for (const auto& [done, wait] : waits) {
+    backend.steady[0x1084] = done;
+    StopAtThirdSleep stopping;
+    SerialFlash stoppable{backend, stopping};
+    ASSERT_EQ(stoppable.SfInit(), kInitOk);
+    stoppable.setStopToken(stopping.stop.token());
+    wait(stoppable);
+    EXPECT_EQ(stopping.sleeps, 3);
+    EXPECT_FALSE(stoppable.flashStayedBusy());
+    EXPECT_EQ(stoppable.transferWaitsRanOut(), 0);
+  }
 }
 
 TEST_F(Spi, DetectionStopsAtFirstIdentifiedPart) {

@@ -22,7 +22,7 @@ namespace {
 // Without a camera, the device holds only a webcam.
 class SimLink final : public CameraLink {
  public:
-  explicit SimLink(std::shared_ptr<sim::SimCamera> camera) {
+  SimLink(std::shared_ptr<sim::SimCamera> camera, bool saves) : saves_(saves) {
     if (camera) {
       list_.add(std::move(camera));
     } else {
@@ -30,16 +30,23 @@ class SimLink final : public CameraLink {
     }
   }
   device::DeviceList& devices() override { return list_; }
-  bool finish(std::string*) override { return true; }
+  bool finish(std::string* error) override {
+    if (!saves_) *error = "cannot save the simulated camera";
+    return saves_;
+  }
 
  private:
   sim::SimDeviceList list_;
+  bool saves_;
 };
 
-JobTarget targetFor(const std::string& name, std::shared_ptr<sim::SimCamera> camera) {
+// `saves`: false for a camera whose state cannot be kept afterwards.
+JobTarget targetFor(const std::string& name, std::shared_ptr<sim::SimCamera> camera, bool saves = true) {
   JobTarget target;
   target.device = name;
-  target.open = [camera](LinkFailure&) -> std::unique_ptr<CameraLink> { return std::make_unique<SimLink>(camera); };
+  target.open = [camera, saves](LinkFailure&) -> std::unique_ptr<CameraLink> {
+    return std::make_unique<SimLink>(camera, saves);
+  };
   return target;
 }
 
@@ -251,11 +258,13 @@ TEST_F(StationTest, StopEndsJobsThatHaveWrittenNothingAndRefusesNewOnes) {
   EXPECT_EQ(station.start(targetFor("after", camera)), std::numeric_limits<std::size_t>::max());
 }
 
-TEST_F(StationTest, UnkeptRecordOrUnopenableCameraFailsTheJob) {
-  settings_.keep_record = [](const AttemptRecord&) { return std::string("disk full"); };
+// A burn that passed on a camera whose record or state was not kept is no pass.
+TEST_F(StationTest, UnkeptRecordUnsavedOrUnopenableCameraFailsTheJob) {
+  settings_.keep_record = [](const AttemptRecord& r) { return std::string(r.device == "cam" ? "disk full" : ""); };
   EventLog events;
   Station station(settings_, events);
   station.start(targetFor("cam", std::make_shared<sim::SimCamera>()));
+  station.start(targetFor("unsaved", std::make_shared<sim::SimCamera>(), false));
   JobTarget busy;
   busy.device = "busy";
   busy.open = [](LinkFailure& failure) -> std::unique_ptr<CameraLink> {
@@ -267,6 +276,8 @@ TEST_F(StationTest, UnkeptRecordOrUnopenableCameraFailsTheJob) {
   const auto records = station.results();
   EXPECT_EQ(recordOf(records, "cam").result, JobResult::Failed);
   EXPECT_EQ(recordOf(records, "cam").error, "disk full");
+  EXPECT_EQ(recordOf(records, "unsaved").result, JobResult::Failed);
+  EXPECT_EQ(recordOf(records, "unsaved").error, "cannot save the simulated camera");
   EXPECT_EQ(recordOf(records, "busy").result, JobResult::Busy);
   EXPECT_EQ(recordOf(records, "busy").requests, 0u);
 }

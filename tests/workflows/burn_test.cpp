@@ -171,6 +171,21 @@ TEST_F(BurnTest, AFailedRestoreOfWriteProtectionIsShownButTheBurnSucceeds) {
   EXPECT_EQ(ui.events.back(), "show 1012 1");
 }
 
+// A burn that verified although the camera once never reported an SPI
+// transfer done passes, and its report says so.
+TEST_F(BurnTest, ATransferWaitThatRanOutIsReportedWithThePass) {
+  load(patternImage());
+  at("pos 1003 2", [&] {  // flash type detection is next
+    camera->setFaults(with<sim::FaultPlan>([](auto& p) { p.transfer_never_done = true; }));
+    clock.on_sleep = [this, sleeps = 0]() mutable {
+      if (++sleeps == serialflash::kTransferDonePolls) camera->setFaults({});
+    };
+  });
+  BurnReport report;
+  EXPECT_EQ(session.BurnRom({}, &report), 1);
+  EXPECT_EQ(report.transfer_waits_ran_out, 1);
+}
+
 TEST_F(BurnTest, DeviceFaultsMidBurnFailItNamingTheOffsetAndTheReason) {
   const struct {
     const char* when;

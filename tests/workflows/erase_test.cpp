@@ -35,10 +35,12 @@ TEST_F(EraseTest, FailureRows) {
     bool library_open;
   } cases[] = {
       {failRegisters({0x101F}), {"GetChipIDValue Failed!", "Disable Flash Write Protect Failed!"}, false},
-      // No SPI command arrives, so the status never reads ready.
+      // No SPI command arrives: the camera refuses them, and the flash's
+      // status is never read (which is not a flash that stays busy).
       {failRegisters({0x1082}),
-       {"The flash stayed busy while write protection was lifted: it did not get ready within 10000 status "
-        "polls, so nothing was erased or written."},
+       {"The flash's status could not be read while write protection was lifted: the camera refused a request "
+        "of the status poll, and none of the 10000 polls after it read the flash's status, so nothing was "
+        "erased or written."},
        true},
   };
   for (const auto& c : cases) {

@@ -78,9 +78,21 @@ TEST_F(ExportTest, AnExistingFileIsReplacedWholeOrNotAtAll) {
 
   camera->setFaults({});
   ui.on_event = nullptr;
+  // Block reads and nothing else, for an export as for a verify: no register
+  // is written, the SPI port is never taken, the camera is left as it was.
+  const auto onlyBlockReads = [&] {
+    const auto t = camera->traffic();
+    return t.size() == 2u * (0x1FFF8 / 8) &&
+           std::all_of(t.begin(), t.end(), [](const auto& r) { return r.selector == 3; });
+  };
+  camera->clearTraffic();
   ASSERT_EQ(session.ExportRom(target), 1);
+  EXPECT_TRUE(onlyBlockReads());
   EXPECT_EQ(readFile(target).size(), kImageSize);
   EXPECT_THAT(files(), ElementsAre("out.src"));
+  camera->clearTraffic();
+  EXPECT_TRUE(session.VerifyImage(readFile(target)).matches);
+  EXPECT_TRUE(onlyBlockReads());
 }
 
 TEST_F(ExportTest, AFileThatCannotBeCreatedFailsBeforeReading) {

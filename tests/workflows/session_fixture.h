@@ -112,10 +112,26 @@ inline std::filesystem::path scratchDir() {
   return std::filesystem::temp_directory_path() / name;
 }
 
+// A clock that never blocks and can act at each sleep (a stop request in the
+// middle of a wait).
+class HookedClock final : public device::Clock {
+ public:
+  void sleepFor(std::chrono::microseconds duration) override {
+    inner_.sleepFor(duration);
+    if (on_sleep) on_sleep();
+  }
+  std::chrono::steady_clock::time_point now() const override { return inner_.now(); }
+  std::function<void()> on_sleep;
+
+ private:
+  device::ManualClock inner_;
+};
+
 class SessionTest : public ::testing::Test {
  protected:
   explicit SessionTest(const std::function<void(sim::SimSettings&)>& edit = [](auto&) {})
       : camera(std::make_shared<sim::SimCamera>(with<sim::SimSettings>(edit))) {
+    camera->setTrafficLog(true);  // tests assert request sequences
     devices.add(camera);
     session.setDiscoveryOutput([](std::string_view) {});
     EXPECT_EQ(session.DiscoverCamera(), 0);
@@ -144,7 +160,7 @@ class SessionTest : public ::testing::Test {
   std::shared_ptr<sim::SimCamera> camera;
   sim::SimDeviceList devices;
   RecordingUi ui;
-  device::ManualClock clock;
+  HookedClock clock;
   CameraSession session{devices, ui, clock};
 };
 

@@ -118,6 +118,7 @@ INSTANTIATE_TEST_SUITE_P(Rows, TableA, ::testing::ValuesIn(kTableA),
 
 TEST(VersionQuery, AChipTableADoesNotListReadsNothing) {
   auto camera = std::make_shared<sim::SimCamera>(with<sim::SimSettings>([](auto& s) { s.chip_id = 0x42; }));
+  camera->setTrafficLog(true);
   sim::SimDeviceList list;
   list.add(camera);
   RecordingUi ui;

@@ -25,14 +25,19 @@ int SerialFlash::deviceKind(int index) const {
 
 bool SerialFlash::writeRegister(int index, std::uint16_t reg, std::uint8_t value) {
   if (!guard(index)) return false;
-  return table_->BeWriteRegister(index, reg, value);
+  if (table_->BeWriteRegister(index, reg, value)) return true;
+  ++register_requests_failed_;
+  return false;
 }
 
 bool SerialFlash::readRegister(int index, std::uint16_t reg, std::uint8_t& value) {
   if (!guard(index)) return false;
   // Read into a local so a failing backend cannot touch the caller's byte.
   std::uint8_t read = value;
-  if (!table_->BeReadRegister(index, reg, read)) return false;
+  if (!table_->BeReadRegister(index, reg, read)) {
+    ++register_requests_failed_;
+    return false;
+  }
   value = read;
   return true;
 }

@@ -38,6 +38,7 @@ int initResultForOpenCode(int open_code) {
 
 int SerialFlash::SfInit() {
   flash_stayed_busy_ = false;
+  ready_wait_request_failed_ = false;
   backend_.ClearBankFlags();
   const int open_code = backend_.OpenDevice();
   if (open_code != device::kOpenOk) return initResultForOpenCode(open_code);

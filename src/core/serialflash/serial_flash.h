@@ -72,7 +72,15 @@ class SerialFlash {
   // flash stayed busy, and whatever followed went to a part that was not
   // listening. The workflows turn this into a failure.
   bool flashStayedBusy() const { return flash_stayed_busy_; }
-  // A stop request ends a wait for flash ready between two polls.
+  // With flashStayedBusy(): the camera refused a request of that wait, so
+  // the status it read was not the flash's.
+  bool readyWaitRequestFailed() const { return ready_wait_request_failed_; }
+  // How many waits for an SPI transfer ran out their bound since the object
+  // was made: the camera never said the byte went out. Sequences carry on
+  // regardless; a workflow that still succeeds reports it.
+  int transferWaitsRanOut() const { return transfer_waits_ran_out_; }
+  // A stop request ends a wait for flash ready or for a transfer between
+  // two polls.
   void setStopToken(device::StopToken stop) { stop_ = stop; }
   bool isOpen(int index = 0) const;
   int deviceKind(int index = 0) const;
@@ -119,6 +127,9 @@ class SerialFlash {
   std::uint32_t transfer_chunk_ = 8;
   DetectionResult detection_{};
   bool flash_stayed_busy_ = false;
+  bool ready_wait_request_failed_ = false;
+  int register_requests_failed_ = 0;
+  int transfer_waits_ran_out_ = 0;
   device::StopToken stop_;
 };
 

@@ -49,17 +49,21 @@ void SerialFlash::waitTransferDone(int index) {
   // A closed device has nothing to wait for; polling it would only sleep.
   if (!guard(index)) return;
   for (int poll = 0; poll < kTransferDonePolls; ++poll) {
-    // An unplugged camera never answers; waiting out the bound would only stall.
-    if (backend_.DeviceGone()) return;
+    // An unplugged camera never answers, and a stop request is looked at
+    // between polls as in the flash-ready wait: waiting out the bound
+    // would only stall.
+    if (backend_.DeviceGone() || stop_.stopRequested()) return;
     std::uint8_t done = 0;
     // A failed read is no news that the transfer finished.
     if (readRegister(index, kRegTransferDone, done) && done == kTransferFinished) return;
     clock_.sleepMs(kPollSleepMs);
   }
+  ++transfer_waits_ran_out_;
 }
 
 bool SerialFlash::waitFlashReady(int index) {
   if (!guard(index)) return false;
+  const int failed_before = register_requests_failed_;
   for (int poll = 0; poll < kFlashReadyPolls; ++poll) {
     if (backend_.DeviceGone() || stop_.stopRequested()) {
       release(index);
@@ -78,6 +82,9 @@ bool SerialFlash::waitFlashReady(int index) {
   }
   release(index);
   flash_stayed_busy_ = true;
+  // One refused request of the poll (the status opcode, say) leaves every
+  // later poll reading something else: the flash need not be busy at all.
+  ready_wait_request_failed_ = register_requests_failed_ != failed_before;
   return false;
 }
 

@@ -28,6 +28,7 @@ int CameraSession::BurnRom(const BurnOptions& options, BurnReport* report_out) {
   BurnReport& report = report_out != nullptr ? *report_out : scratch;
   report = BurnReport{};
   std::string* failure = &report.failure;
+  const int waits_before = library_.transferWaitsRanOut();
 
   if (image_[0] == 0xFF && image_[1] == 0xFF) return fail("No Source File!", failure);
   if (std::memcmp(image_.data(), kSignature, sizeof kSignature) != 0) {
@@ -43,14 +44,15 @@ int CameraSession::BurnRom(const BurnOptions& options, BurnReport* report_out) {
 
   if (stop_.stopRequested()) return stopped(WorkStage::BeforeChange, std::nullopt, failure);
   if (DisableFlashWriteProtect() == 0) return fail("Disable Flash Write Protect Failed!", failure);
-  if (library_.flashStayedBusy()) return fail(flashStayedBusyText(WorkStage::WriteProtectLifted), failure);
+  if (library_.flashStayedBusy()) return flashNotReady(WorkStage::WriteProtectLifted, failure);
   if (stop_.stopRequested()) return stopped(WorkStage::WriteProtectLifted, std::nullopt, failure, true);
   ui_.setProgressPos(kCtlProgressData, 2);
   ui_.setProgressPos(kCtlProgressStage, 0);
 
   WriteSFTypeAndEraseChip(readRomIdRecord());
-  if (stop_.stopRequested()) return stopped(WorkStage::Erasing, std::nullopt, failure);
-  if (library_.flashStayedBusy()) return fail(flashStayedBusyText(WorkStage::Erasing), failure);
+  if (stop_.stopRequested())
+    return stopped(chip_erase_sent_ ? WorkStage::Erasing : WorkStage::WriteProtectLifted, std::nullopt, failure, true);
+  if (library_.flashStayedBusy()) return flashNotReady(WorkStage::Erasing, failure);
   ui_.setProgressPos(kCtlProgressStage, 1);
 
   // Erase check: 8 bytes in every 1024.
@@ -99,6 +101,7 @@ int CameraSession::BurnRom(const BurnOptions& options, BurnReport* report_out) {
   if (EnableFlashWriteProtect() == 0) ui_.showMessage("Enable Flash Write Protect Failed!");
   ui_.setProgressPos(kCtlProgressStage, 9);
   ui_.showControl(kCtlStageVerifyOk, true);
+  report.transfer_waits_ran_out = library_.transferWaitsRanOut() - waits_before;
   return 1;
 }
 

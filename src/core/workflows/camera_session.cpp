@@ -29,6 +29,10 @@ int CameraSession::stopped(WorkStage stage, std::optional<std::uint32_t> offset,
   return 0;
 }
 
+int CameraSession::flashNotReady(WorkStage stage, std::string* failure) {
+  return fail(flashStayedBusyText(stage, library_.readyWaitRequestFailed()), failure);
+}
+
 bool CameraSession::ReadChipId(std::uint8_t& chip_id) {
   if (!device::ReadChipId(channel_, chip_id)) return false;
   chip_id_ = chip_id;

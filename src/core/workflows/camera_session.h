@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -49,6 +50,10 @@ struct BurnReport {
   std::uint64_t blocks_skipped = 0;
   std::optional<std::uint32_t> first_difference;  // set when verification failed at this offset
   std::string failure;  // the message shown for the failure, empty on success
+  // Waits for an SPI transfer that ran out their bound: the camera never
+  // reported the byte sent. A burn that verified despite them passed, but
+  // its register traffic is in doubt.
+  int transfer_waits_ran_out = 0;
 };
 
 struct VerifyReport {
@@ -79,6 +84,11 @@ class CameraSession {
   bool stopRequested() const { return stop_.stopRequested(); }
   // Where exports go (default: portableOutputFiles()); must outlive the session.
   void setOutputFiles(OutputFiles& files) { output_files_ = &files; }
+  // Asked before an export opens the file it named itself (from the version,
+  // or the default name): a text saying why that file must not be written,
+  // or nullopt.
+  using OutputGuard = std::function<std::optional<std::string>(const std::filesystem::path&)>;
+  void setOutputGuard(OutputGuard guard) { output_guard_ = std::move(guard); }
   // Reads the chip id through the dialog's channel; stores it on success.
   bool ReadChipId(std::uint8_t& chip_id);
 
@@ -142,10 +152,9 @@ class CameraSession {
   // Verification stages of the burn; 1 passed, 0 failed (message shown).
   int verifySampled(BurnReport& report);
   int verifyFull(BurnReport& report);
-  // Before reading the flash: a flash still busy would read as blank. 0 and
-  // the message shown when it stays busy; 1 otherwise (also when the library
-  // cannot be opened: the block reads do not need it).
-  int checkFlashReady(std::string* failure);
+  // Fails a workflow whose wait for flash ready in `stage` ran out (message
+  // shown, 0 returned).
+  int flashNotReady(WorkStage stage, std::string* failure = nullptr);
   // Ends a workflow stopped in `stage` (message shown, 0 returned); puts
   // write protection back where that is safe.
   int stopped(WorkStage stage, std::optional<std::uint32_t> offset, std::string* failure,
@@ -167,6 +176,8 @@ class CameraSession {
   NarrowTextDecoder narrow_text_decoder_;
   device::StopToken stop_;
   OutputFiles* output_files_ = &portableOutputFiles();
+  OutputGuard output_guard_;
+  bool chip_erase_sent_ = false;  // by the last WriteSFTypeAndEraseChip
 };
 
 }  // namespace emberline::workflows

@@ -15,11 +15,12 @@ int CameraSession::EraseFlash() {
 
   if (stop_.stopRequested()) return stopped(WorkStage::BeforeChange, std::nullopt, nullptr);
   if (DisableFlashWriteProtect() == 0) return fail("Disable Flash Write Protect Failed!");
-  if (library_.flashStayedBusy()) return fail(flashStayedBusyText(WorkStage::WriteProtectLifted));
+  if (library_.flashStayedBusy()) return flashNotReady(WorkStage::WriteProtectLifted);
   if (stop_.stopRequested()) return stopped(WorkStage::WriteProtectLifted, std::nullopt, nullptr);
   WriteSFTypeAndEraseChip(readRomIdRecord());
-  if (stop_.stopRequested()) return stopped(WorkStage::Erasing, std::nullopt, nullptr);
-  if (library_.flashStayedBusy()) return fail(flashStayedBusyText(WorkStage::Erasing));
+  if (stop_.stopRequested())
+    return stopped(chip_erase_sent_ ? WorkStage::Erasing : WorkStage::WriteProtectLifted, std::nullopt, nullptr);
+  if (library_.flashStayedBusy()) return flashNotReady(WorkStage::Erasing);
 
   HighBankScope bank(high_bank_flag_);
   for (std::uint32_t offset = 0; offset < kEraseEnd; offset += kEraseStride) {

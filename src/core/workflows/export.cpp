@@ -1,7 +1,9 @@
 // The ROM export: the flash read back block by block into a file named after
 // the firmware version (or the default name). The file appears whole or not
-// at all; a block that cannot be read, a flash that stays busy or a stop
-// request fails the export and leaves an existing file as it was.
+// at all; a block that cannot be read or a stop request fails the export and
+// leaves an existing file as it was. Reading sends block reads and nothing
+// else: no register is written and the SPI port is never taken, so an export
+// or a verify changes nothing on the camera.
 
 #include <algorithm>
 #include <array>
@@ -9,7 +11,6 @@
 
 #include "core/workflows/camera_session.h"
 #include "core/workflows/flash_layout.h"
-#include "core/workflows/spi_sequencer.h"
 #include "core/workflows/version_block.h"
 
 namespace emberline::workflows {
@@ -27,6 +28,11 @@ int CameraSession::ExportRom(const std::filesystem::path& file, std::filesystem:
   ui_.setStatus(kStrExporting);
   ui_.setControlText(kCtlExportName, target.string());
 
+  // A name given by the caller was checked by the caller; the one built here
+  // meets the same rule now.
+  if (file.empty() && output_guard_) {
+    if (auto refused = output_guard_(target)) return fail(*refused);
+  }
   std::string error;
   auto out = output_files_->begin(target, &error);
   if (!out) return fail(error);
@@ -37,24 +43,8 @@ int CameraSession::ExportRom(const std::filesystem::path& file, std::filesystem:
   return 1;
 }
 
-int CameraSession::checkFlashReady(std::string* failure) {
-  if (library_.SfInit() <= 0) {
-    library_.SfClose();
-    return 1;
-  }
-  SpiSequencer spi(library_, /*echo_read=*/false);
-  spi.takePort();
-  library_.SfWaitFlashReady();
-  spi.givePort();
-  const bool busy = library_.flashStayedBusy();
-  library_.SfClose();
-  if (busy) return fail(flashStayedBusyText(WorkStage::Reading), failure);
-  return 1;
-}
-
 int CameraSession::readFlashInto(std::vector<std::uint8_t>& content, std::string* failure) {
   if (stop_.stopRequested()) return stopped(WorkStage::Reading, std::nullopt, failure);
-  if (checkFlashReady(failure) == 0) return 0;
   ui_.setProgressRange(kCtlProgressData, 0, kExportDataRange);
   HighBankScope bank(high_bank_flag_);
   for (std::uint32_t offset = 0; offset < kExportEnd; offset += kBlockSize) {

@@ -25,11 +25,15 @@ void CameraSession::WriteSFTypeAndEraseChip(std::span<const std::uint8_t, 8> rom
   std::copy(rom_id.begin(), rom_id.end(), record.begin());
 
   const RomTagEntry& entry = rom_tag_table_[findRomTagEntry(rom_tag_table_, record)];
+  chip_erase_sent_ = false;
   DetectSFType();
+  // Detection takes a while; a stop asked for meanwhile erases nothing.
+  if (stop_.stopRequested()) return;
   if (!library_.SfWriteRegister(entry.sf_type_register, sf_type_)) {
     ui_.showMessage("Write SFType Data To Mask Rom Failed!");
   }
   if (needsReg1040Cleared(record)) library_.SfWriteRegister(kReg1040, 0);
+  chip_erase_sent_ = true;
   eraseChip(library_, clock_, sf_type_);
 }
 

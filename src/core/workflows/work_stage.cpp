@@ -41,19 +41,20 @@ std::string interruptedText(WorkStage stage, std::optional<std::uint32_t> offset
   return "Interrupted.";
 }
 
-std::string flashStayedBusyText(WorkStage stage) {
-  const std::string bound = " it did not get ready within " + std::to_string(serialflash::kFlashReadyPolls) +
-                            " status polls, ";
+std::string flashStayedBusyText(WorkStage stage, bool request_failed) {
+  const std::string polls = std::to_string(serialflash::kFlashReadyPolls);
+  const std::string what = request_failed ? "The flash's status could not be read" : "The flash stayed busy";
+  const std::string why = request_failed ? " the camera refused a request of the status poll, and none of the " +
+                                               polls + " polls after it read the flash's status, "
+                                         : " it did not get ready within " + polls + " status polls, ";
   switch (stage) {
     case WorkStage::BeforeChange:
     case WorkStage::WriteProtectLifted:
-      return "The flash stayed busy while write protection was lifted:" + bound +
-             "so nothing was erased or written.";
+      return what + " while write protection was lifted:" + why + "so nothing was erased or written.";
     case WorkStage::Erasing:
-      return "The flash stayed busy after the chip erase:" + bound +
-             "so it cannot be checked or written; its content is unknown.";
+      return what + " after the chip erase:" + why + "so it cannot be checked or written; its content is unknown.";
     default:
-      return "The flash stayed busy:" + bound + "so its content cannot be read.";
+      return what + ":" + why + "so its content cannot be read.";
   }
 }
 

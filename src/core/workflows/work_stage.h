@@ -26,7 +26,9 @@ enum class WorkStage {
 std::string interruptedText(WorkStage stage, std::optional<std::uint32_t> offset);
 
 // "The flash stayed busy ...": a wait for flash ready ran out its bound.
-std::string flashStayedBusyText(WorkStage stage);
+// `request_failed`: the camera refused a request of that wait, so the flash
+// was never seen busy: the text says that instead.
+std::string flashStayedBusyText(WorkStage stage, bool request_failed = false);
 
 // True when write protection may be put back after stopping in `stage`: the
 // flash is not in the middle of an operation of its own.
