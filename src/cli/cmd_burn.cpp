@@ -1,5 +1,7 @@
 // emberline burn IMAGE: the dialog's "GO": erase and check, program, verify.
 
+#include <cstdio>
+
 #include <CLI/CLI.hpp>
 
 #include "cli/command.h"
@@ -83,7 +85,19 @@ class BurnCommand final : public Command {
     const std::string shown = finishWorkflow(ctx, burned, workflows::kStrBurnSucceeded,
                                              workflows::kStrBurnFailed, before,
                                              burn.failure.empty() ? "the burn failed" : burn.failure);
-    if (burned) return Outcome::Success;
+    if (burned) {
+      if (burn.transfer_waits_ran_out > 0) {
+        // Verified, so the flash holds the image; but the camera never
+        // confirmed some register traffic (write protection, the flash
+        // type record): say so rather than report a bare success.
+        details["transfer_waits_ran_out"] = burn.transfer_waits_ran_out;
+        std::fprintf(ctx.report.errors(),
+                     "emberline: warning: %d SPI transfer waits ran out (the camera never reported the byte "
+                     "sent); the flash verified, but check write protection and the flash type record\n",
+                     burn.transfer_waits_ran_out);
+      }
+      return Outcome::Success;
+    }
     if (burn.first_difference)
       ctx.report.say("First difference at flash offset " + hexOffset(*burn.first_difference));
     return burnFailureOutcome(burn.failure.empty() ? shown : burn.failure);

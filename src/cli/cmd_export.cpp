@@ -37,7 +37,9 @@ class ExportCommand final : public Command {
     bool exported = ctx.session->ExportRom(utf8Path(file_), &written) == 1;
     finishWorkflow(ctx, exported, workflows::kStrExportSucceeded, workflows::kStrExportFailed, before,
                    "the export failed");
-    if (!exported) return Outcome::OperationFailed;
+    // The name built from the version met an input or another output: as
+    // for a name on the command line, bad usage.
+    if (!exported) return ctx.output_refused ? Outcome::BadUsage : Outcome::OperationFailed;
     ctx.report.details()["file"] = written.string();
     ctx.report.say("Exported to " + written.string());
     return Outcome::Success;

@@ -13,6 +13,7 @@
 #include "cli/text_format.h"
 #include "core/device/utf8_path.h"
 #include "core/serialflash/catalogue.h"
+#include "platform/camera_lock.h"
 #include "sim/chip_memory_layout.h"
 #include "sim/sim_camera.h"
 
@@ -48,6 +49,20 @@ struct InitOptions {
   bool continuation = false;
   bool force = false;
 };
+
+// A change is made as a burn makes one, holding the camera: made under a
+// running burn it would be lost when the burn saves, while both said they
+// succeeded. A camera that cannot even be locked (no file yet) is left for
+// the load or save to say what is wrong.
+bool takeCamera(Report& report, const std::string& path, std::unique_ptr<platform::CameraLock>& lock) {
+  auto attempt = platform::lockCamera(path, true);
+  if (attempt.state == platform::LockAttempt::State::Busy) {
+    report.fail(platform::busyText(attempt.holder));
+    return false;
+  }
+  lock = std::move(attempt.lock);
+  return true;
+}
 
 class SimCommand final : public Command {
  public:
@@ -199,15 +214,19 @@ class SimCommand final : public Command {
     s.busy_polls_after_status_write = static_cast<std::uint32_t>(status_polls);
 
     std::error_code ec;
-    if (!o_.force && std::filesystem::exists(utf8Path(o_.path), ec)) {
+    const bool exists = std::filesystem::exists(utf8Path(o_.path), ec);
+    if (!o_.force && exists) {
       report.fail(o_.path + " already exists (--force replaces it)");
       return Outcome::BadUsage;
     }
+    std::unique_ptr<platform::CameraLock> lock;
+    if (exists && !takeCamera(report, o_.path, lock)) return Outcome::CameraUnavailable;
     auto camera = std::make_shared<sim::SimCamera>(s);
-    const int rc = camera->save(utf8Path(o_.path));
+    std::string why;
+    const int rc = camera->save(utf8Path(o_.path), &why);
     if (rc != 0) {
-      report.fail("cannot write " + o_.path + ": " + std::generic_category().message(-rc));
-      return Outcome::BadUsage;
+      report.fail("cannot write " + o_.path + ": " + (why.empty() ? std::generic_category().message(-rc) : why));
+      return Outcome::OperationFailed;
     }
     report.details()["path"] = o_.path;
     describe(report, *camera);
@@ -232,8 +251,10 @@ class SimCommand final : public Command {
   Outcome fault(RunContext& ctx) {
     Report& report = ctx.report;
     const auto& path = fault_options_.path;
+    std::unique_ptr<platform::CameraLock> lock;
+    if (!takeCamera(report, path, lock)) return Outcome::CameraUnavailable;
     std::string error;
-    auto camera = sim::SimCamera::load(path, &error);
+    auto camera = sim::SimCamera::load(utf8Path(path), &error);
     if (!camera) {
       report.fail(error.empty() ? "cannot read " + path : error);
       return Outcome::CameraUnavailable;
@@ -245,8 +266,10 @@ class SimCommand final : public Command {
     }
     camera->setFaults(plan);
     if (camera->changedSinceLoad()) {
-      if (const int rc = camera->save(path); rc != 0) {
-        report.fail("cannot save the simulated camera to " + path + ": " + std::generic_category().message(-rc));
+      std::string why;
+      if (const int rc = camera->save(utf8Path(path), &why); rc != 0) {
+        report.fail("cannot save the simulated camera to " + path + ": " +
+                    (why.empty() ? std::generic_category().message(-rc) : why));
         return Outcome::OperationFailed;
       }
     }

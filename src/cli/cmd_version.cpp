@@ -31,7 +31,7 @@ class VersionCommand final : public Command {
       // The session has shown why ("Camera Init Failed!", ...); report that.
       const auto& shown = ctx.ui->messages();
       if (shown.size() > before)
-        ctx.report.fail(shown[before], true);
+        ctx.report.fail(shown[before]);
       else
         ctx.report.fail("the firmware version cannot be read");
       return Outcome::OperationFailed;

@@ -40,7 +40,8 @@ class WatchCommand final : public Command {
         ->option_text("FILE");
     command.footer(
         "Cameras come from udev, or with --device sim-dir:DIR[?latency-us=N] from a folder of simulated "
-        "cameras (a *.sim file appearing is a camera plugged in, one removed is unplugged). Cameras "
+        "cameras (a *.sim file appearing is a camera plugged in once it is complete, one removed is "
+        "unplugged; one that could not be opened is tried again when its file changes). Cameras "
         "present at the start count as plugged in. A camera is burned once per plug-in. Ctrl-C stops "
         "after the burns in flight have ended.");
   }
@@ -79,7 +80,7 @@ class WatchCommand final : public Command {
     std::unique_ptr<frontend::RecordLog> log;
     if (!record_.empty() && !(log = frontend::RecordLog::open(record_, &error))) {
       report.fail(error);
-      return Outcome::BadUsage;
+      return Outcome::OperationFailed;
     }
 
     station::JobSettings settings;
@@ -107,7 +108,7 @@ class WatchCommand final : public Command {
     details["results"] = std::move(cameras);
     details["passed"] = tally.passed;
     details["failed"] = tally.failed;
-    if (worst != Outcome::Success) report.fail(std::to_string(tally.failed) + " cameras failed", true);
+    if (worst != Outcome::Success) report.fail(std::to_string(tally.failed) + " cameras failed");
     if (!output.ok() && worst == Outcome::Success) {
       report.fail("cannot write the output");
       worst = Outcome::OperationFailed;
@@ -116,29 +117,52 @@ class WatchCommand final : public Command {
   }
 
  private:
+  // A camera plugged in, and how many jobs it has had since.
+  struct Plugged {
+    std::shared_ptr<std::atomic<bool>> gone;
+    std::size_t jobs = 0;
+  };
+
+  // True when every job of `device` has ended and the last one could not
+  // open the camera (a simulated camera's file that was not whole yet).
+  static bool lastJobCouldNotOpen(const station::Station& station, const std::string& device, std::size_t jobs) {
+    std::size_t ended = 0;
+    station::JobResult last = station::JobResult::Passed;
+    for (const auto& record : station.results()) {
+      if (record.device != device) continue;
+      ++ended;
+      last = record.result;
+    }
+    return ended == jobs && last == station::JobResult::Unavailable;
+  }
+
   // Until Ctrl-C: a job per camera plugged in; a camera pulled out has its
-  // job's requests fail from then on, and may be plugged in again.
+  // job's requests fail from then on, and may be plugged in again. A camera
+  // reported again while still plugged in (its file written anew) is tried
+  // again only when it could not be opened before.
   static void watch(frontend::HotplugSource& source, station::Station& station, StationOutput& output,
                     const device::StopSource* stop) {
-    std::map<std::string, std::shared_ptr<std::atomic<bool>>> plugged;
+    std::map<std::string, Plugged> plugged;
     std::size_t finished = 0;
     output.note("waiting for cameras (Ctrl-C stops)");
     while (stop == nullptr || !stop->stopRequested()) {
       for (const auto& event : source.poll(kPollInterval)) {
-        if (event.plugged && !plugged.count(event.device)) {
-          auto gone = std::make_shared<std::atomic<bool>>(false);
+        const auto it = plugged.find(event.device);
+        if (event.plugged) {
+          if (it != plugged.end() && !lastJobCouldNotOpen(station, event.device, it->second.jobs)) continue;
+          Plugged& camera = plugged[event.device];
+          if (!camera.gone) camera.gone = std::make_shared<std::atomic<bool>>(false);
           std::string error;
-          auto target = frontend::makeJobTarget(event.device, &error, gone);
+          auto target = frontend::makeJobTarget(event.device, &error, camera.gone);
           if (!target) {
             output.note(event.device + ": " + error);
+            plugged.erase(event.device);
             continue;
           }
-          plugged[event.device] = gone;
+          ++camera.jobs;
           station.start(std::move(*target));
-        } else if (!event.plugged) {
-          const auto it = plugged.find(event.device);
-          if (it == plugged.end()) continue;
-          it->second->store(true);
+        } else if (it != plugged.end()) {
+          it->second.gone->store(true);
           plugged.erase(it);
         }
       }

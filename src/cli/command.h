@@ -72,6 +72,11 @@ struct RunContext {
   RecordingUiPort* ui = nullptr;
   // Set once a simulated camera's state was written back (see saveCamera).
   bool camera_saved = false;
+  // Every file the run reads or writes, for outputs named only later.
+  std::vector<FileUse> files{};
+  // Set when an output named by the camera (the export's default name) was
+  // refused as one of `files`.
+  bool output_refused = false;
 };
 
 // A command run as a station: one job per camera, in parallel, each attempt

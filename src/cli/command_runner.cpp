@@ -138,13 +138,11 @@ bool claimCamera(const std::string& path, bool simulated, Report& report,
 }
 
 // Runs a camera command and ends the report (which must carry what the
-// session's port recorded, so it ends here); returns the exit status.
+// session's port recorded, so it ends here); returns the exit status. `lock`
+// holds the camera the user named; one found by discovery is taken here.
 int runOnCamera(Command& command, RunContext& ctx, const frontend::DeviceSpec& selection,
-                const device::StopSource* stop) {
+                const device::StopSource* stop, std::unique_ptr<platform::CameraLock> lock) {
   Report& report = ctx.report;
-  std::unique_ptr<platform::CameraLock> lock;  // held until the command has ended
-  if (!claimCamera(ctx.context->cameraPath(), ctx.context->simulated(), report, lock))
-    return report.finish(Outcome::CameraUnavailable);
   TerminalUi terminal(report.human(), report.errors(), isInteractive(report.human()), ctx.language);
   RecordingUiPort ui(terminal, ctx.language);
   std::unique_ptr<device::SingleDeviceList> only;  // outlives the session that may use it
@@ -154,6 +152,19 @@ int runOnCamera(Command& command, RunContext& ctx, const frontend::DeviceSpec& s
   if (stop != nullptr) session.setStopToken(stop->token());
   session.setOutputFiles(frontend::platformOutputFiles());
   session.setDiscoveryOutput([&report](std::string_view line) { report.say(line); });
+  // The chip's version bytes as they are: visibleText shows what is not
+  // UTF-8 as \xNN, the camera's own bytes, rather than as Latin-1 letters.
+  session.setNarrowTextDecoder([](std::string_view bytes) { return std::string(bytes); });
+  // A name the command only learns from the camera (the export's default
+  // name) meets the same rule as the names on the command line.
+  session.setOutputGuard([&ctx](const std::filesystem::path& target) -> std::optional<std::string> {
+    std::vector<FileUse> files = ctx.files;
+    files.push_back({"the export", target.string(), true});
+    auto conflict = sameFileConflict(files);
+    if (conflict.empty()) return std::nullopt;
+    ctx.output_refused = true;
+    return conflict;
+  });
   ctx.session = &session;
   ctx.ui = &ui;
   const auto finish = [&](Outcome outcome) {
@@ -220,6 +231,11 @@ std::string quoted(const FileUse& use) { return use.what + " " + use.path; }
 }  // namespace
 
 std::string sameFileConflict(const std::vector<FileUse>& files) {
+  for (const FileUse& use : files) {
+    // Standard output carries the report (one JSON object with --json).
+    if (use.output && !use.path.empty() && platform::isStandardOutput(utf8Path(use.path)))
+      return quoted(use) + " is standard output, which carries the report; write it to a file";
+  }
   for (std::size_t i = 0; i < files.size(); ++i) {
     for (std::size_t j = i + 1; j < files.size(); ++j) {
       if (!files[i].output && !files[j].output) continue;
@@ -260,6 +276,7 @@ int runCommand(Command& command, const GlobalOptions& options, std::FILE* out, s
       files.push_back({"the simulated camera", wanted->sim_state.string(), true});
   }
   if (!options.trace.empty()) files.push_back({"--trace", options.trace, true});
+  if (!options.rom_tag_table.empty()) files.push_back({"--rom-tag-table", options.rom_tag_table, false});
   if (const auto conflict = sameFileConflict(files); !conflict.empty()) {
     report.fail(conflict);
     return report.finish(Outcome::BadUsage);
@@ -274,6 +291,7 @@ int runCommand(Command& command, const GlobalOptions& options, std::FILE* out, s
 
   RunContext ctx{options, language, report};
   ctx.stop = stop;
+  ctx.files = files;
   if (command.need() == DeviceNeed::None) return report.finish(command.run(ctx));
   if (auto request = command.stationRequest(options))
     return runStation(*request, options, language, report, stop);
@@ -290,6 +308,16 @@ int runCommand(Command& command, const GlobalOptions& options, std::FILE* out, s
     return report.finish(Outcome::BadUsage);
   }
 
+  // The camera is taken before anything is read from it or written for it:
+  // a simulated camera's state is read only once no other process drives
+  // it (it might save over what we read), and a trace is not truncated for
+  // a camera that turns out busy.
+  std::unique_ptr<platform::CameraLock> lock;
+  const bool simulated = selection->kind == frontend::DeviceSpec::Kind::Sim;
+  if (command.need() == DeviceNeed::Camera && simulated &&
+      !claimCamera(selection->sim_state.string(), true, report, lock))
+    return report.finish(Outcome::CameraUnavailable);
+
   auto context = frontend::openDeviceContext(*selection, &error);
   if (!context) {
     report.fail(error);
@@ -297,6 +325,9 @@ int runCommand(Command& command, const GlobalOptions& options, std::FILE* out, s
   }
   ctx.context = context.get();
   ctx.devices = &context->devices();
+  if (command.need() == DeviceNeed::Camera && !simulated &&
+      !claimCamera(context->cameraPath(), false, report, lock))
+    return report.finish(Outcome::CameraUnavailable);
 
   std::unique_ptr<TraceWriter> trace;
   std::unique_ptr<device::TracingDeviceList> traced;
@@ -304,7 +335,7 @@ int runCommand(Command& command, const GlobalOptions& options, std::FILE* out, s
     trace = std::make_unique<TraceWriter>(utf8Path(options.trace));
     if (!trace->ok()) {
       report.fail("cannot write the trace file " + options.trace + ": " + trace->failure());
-      return report.finish(Outcome::BadUsage);
+      return report.finish(Outcome::OperationFailed);
     }
     traced = std::make_unique<device::TracingDeviceList>(context->devices(), trace->observer());
     ctx.devices = traced.get();
@@ -317,7 +348,7 @@ int runCommand(Command& command, const GlobalOptions& options, std::FILE* out, s
     return report.finish(traceChecked(ctx, persist(ctx, outcome)));
   }
 
-  return runOnCamera(command, ctx, *selection, stop);
+  return runOnCamera(command, ctx, *selection, stop, std::move(lock));
 }
 
 }  // namespace emberline::cli

@@ -1,5 +1,9 @@
 #include "cli/global_options.h"
 
+#include <algorithm>
+#include <iterator>
+#include <string_view>
+
 #include <CLI/CLI.hpp>
 
 #include "frontend/platform_devices.h"
@@ -33,6 +37,38 @@ void declareGlobalOptions(CLI::App& app, GlobalOptions& options) {
                  "The table that says which chip register receives the flash type before an erase, "
                  "in the format of res/rom_tag_table.txt (default: Emberline's own table).")
       ->option_text("FILE");
+}
+
+std::vector<std::string> commonOptionsFirst(const std::vector<std::string>& args) {
+  static constexpr std::string_view kWithValue[] = {"-d", "--device", "--trace", "--lang", "--rom-tag-table"};
+  const auto takesValue = [](std::string_view arg) {
+    return std::find(std::begin(kWithValue), std::end(kWithValue), arg) != std::end(kWithValue);
+  };
+  const auto joined = [](std::string_view arg) {  // --device=X, -dX, --json, --json=false
+    if (arg == "--json" || arg.starts_with("--json=")) return true;
+    if (arg.starts_with("-d") && !arg.starts_with("--")) return arg.size() > 2;
+    for (std::string_view name : kWithValue)
+      if (name.starts_with("--") && arg.starts_with(name) && arg.size() > name.size() && arg[name.size()] == '=')
+        return true;
+    return false;
+  };
+  std::vector<std::string> common, rest;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--") {
+      rest.insert(rest.end(), args.begin() + static_cast<std::ptrdiff_t>(i), args.end());
+      break;
+    }
+    if (joined(args[i])) {
+      common.push_back(args[i]);
+    } else if (takesValue(args[i])) {
+      common.push_back(args[i]);
+      if (i + 1 < args.size()) common.push_back(args[++i]);
+    } else {
+      rest.push_back(args[i]);
+    }
+  }
+  common.insert(common.end(), rest.begin(), rest.end());
+  return common;
 }
 
 }  // namespace emberline::cli

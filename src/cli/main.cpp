@@ -47,8 +47,14 @@ bool wantsJson(int argc, char** argv) {
 int main(int argc, char** argv) {
   using namespace emberline::cli;
   emberline::platform::prepareStandardStreams();
-  // From here on every argument is UTF-8, whatever the platform.
+  // From here on every argument is UTF-8, whatever the platform, and the
+  // common options come first wherever the user put them.
   std::vector<std::string> arguments = emberline::platform::utf8Arguments(argc, argv);
+  if (!arguments.empty()) {
+    auto moved = commonOptionsFirst({arguments.begin() + 1, arguments.end()});
+    moved.insert(moved.begin(), arguments.front());
+    arguments = std::move(moved);
+  }
   std::vector<char*> utf8_argv;
   for (auto& argument : arguments) utf8_argv.push_back(argument.data());
   utf8_argv.push_back(nullptr);
@@ -94,8 +100,8 @@ int main(int argc, char** argv) {
     // A command's help also names the options it shares with every command.
     const std::string own = sub->get_footer();
     sub->footer((own.empty() ? "" : own + "\n\n") +
-                "Common options (before or after the command): -d,--device DEV  --json  --trace FILE  "
-                "--lang LANG; see emberline --help.\n\n" + std::string(exitStatusHelp()));
+                "Common options (anywhere on the command line): -d,--device DEV  --json  --trace FILE  "
+                "--lang LANG  --rom-tag-table FILE; see emberline --help.\n\n" + std::string(exitStatusHelp()));
     subcommands.push_back(sub);
   }
 

@@ -28,10 +28,9 @@ void Report::say(std::string_view line) {
   flush(human());
 }
 
-void Report::fail(std::string message, bool already_shown) {
+void Report::fail(std::string message) {
   if (!failure_.empty() || message.empty()) return;
   failure_ = std::move(message);
-  failure_shown_ = already_shown;
 }
 
 int Report::finish(Outcome outcome, const RecordingUiPort* ui) {
@@ -44,7 +43,9 @@ int Report::finish(Outcome outcome, const RecordingUiPort* ui) {
     }
   }
   int code = exitCode(outcome, stop_reason_);
-  if (outcome != Outcome::Success && !failure_.empty() && !failure_shown_) {
+  if (outcome != Outcome::Success) {
+    // A script reads the last line of stderr: it always says why.
+    if (failure_.empty()) failure_ = (command_.empty() ? std::string("the run") : command_) + " failed";
     std::fprintf(errors_, "emberline: %s\n", failure_.c_str());
     std::fflush(errors_);
   }

@@ -41,10 +41,11 @@ class Report {
   }
   // A line of human text.
   void say(std::string_view line);
-  // The reason the run failed, printed once on stderr when the run ends
-  // (unless `already_shown`: a workflow message the user has seen). The first
-  // reason given wins: it is the cause, later ones follow from it.
-  void fail(std::string message, bool already_shown = false);
+  // The reason the run failed, printed on stderr as the run's last line,
+  // "emberline: <reason>", also when the workflow showed it as a message
+  // already. The first reason given wins: it is the cause, later ones
+  // follow from it.
+  void fail(std::string message);
   const std::string& failure() const { return failure_; }
 
   // Ends the run: the failure on stderr, the JSON object on stdout (with what
@@ -62,7 +63,6 @@ class Report {
   std::FILE* errors_;
   std::string command_;
   std::string failure_;
-  bool failure_shown_ = false;
   int stop_reason_ = 0;
   int out_error_ = 0;  // errno of the first failed flush of stdout
   nlohmann::ordered_json details_ = nlohmann::ordered_json::object();

@@ -29,6 +29,14 @@ Outcome applyRomTagTableOption(RunContext& ctx) {
   workflows::RomTagTable table;
   std::string what;
   if (!workflows::parseRomTagTable(text, table, what)) return refuse(what);
+  // The same self-check as the built-in table: a register the workflows or
+  // the library drive for another purpose (the SPI port, chip select, the
+  // write-protect pin) would have the flash type written into it.
+  if (const auto problems = workflows::checkRomTagTable(table); !problems.empty()) {
+    std::string all;
+    for (const auto& problem : problems) all += (all.empty() ? "" : "; ") + problem;
+    return refuse(all);
+  }
   ctx.session->setRomTagTable(std::move(table));
   return Outcome::Success;
 }

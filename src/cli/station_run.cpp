@@ -119,7 +119,7 @@ int runStation(const StationRequest& request, const GlobalOptions& options, work
     log = frontend::RecordLog::open(request.record, &error);
     if (!log) {
       report.fail(error);
-      return report.finish(Outcome::BadUsage);
+      return report.finish(Outcome::OperationFailed);
     }
   }
 
@@ -162,7 +162,7 @@ int runStation(const StationRequest& request, const GlobalOptions& options, work
   details["passed"] = tally.passed;
   details["failed"] = tally.failed;
   if (worst != Outcome::Success)
-    report.fail(std::to_string(tally.failed) + " of " + std::to_string(results.size()) + " cameras failed", true);
+    report.fail(std::to_string(tally.failed) + " of " + std::to_string(results.size()) + " cameras failed");
   if (!output.ok() && worst == Outcome::Success) {
     report.fail("cannot write the output");
     worst = Outcome::OperationFailed;

@@ -59,6 +59,13 @@ std::size_t utf8Sequence(std::string_view text, char32_t& code) {
   return length;
 }
 
+// Bidirectional formatting characters and line separators: text from a
+// camera must not reorder what the terminal shows after it.
+bool reordersText(char32_t code) {
+  return code == 0x061C || code == 0x200E || code == 0x200F || (code >= 0x2028 && code <= 0x202E) ||
+         (code >= 0x2066 && code <= 0x2069);
+}
+
 }  // namespace
 
 std::string visibleText(std::string_view text) {
@@ -76,8 +83,9 @@ std::string visibleText(std::string_view text) {
     }
     char32_t code = 0;
     const std::size_t length = utf8Sequence(text, code);
-    if (length == 0 || code < 0xA0) {
-      // Not UTF-8, or a C1 control such as U+009B, the one-byte CSI.
+    if (length == 0 || code < 0xA0 || reordersText(code)) {
+      // Not UTF-8, a C1 control such as U+009B (the one-byte CSI), or a
+      // bidirectional control that would show the rest of the line backwards.
       const std::size_t bad = length == 0 ? 1 : length;
       for (std::size_t i = 0; i < bad; ++i) escapeByte(out, static_cast<unsigned char>(text[i]));
       text.remove_prefix(bad);

@@ -6,7 +6,6 @@
 #include <nlohmann/json.hpp>
 
 #include "core/device/guid.h"
-#include "platform/files.h"
 
 namespace emberline::cli {
 
@@ -26,8 +25,8 @@ std::string hex(const std::vector<std::uint8_t>& bytes) {
 }  // namespace
 
 TraceWriter::TraceWriter(const std::filesystem::path& path, std::chrono::steady_clock::time_point start)
-    : out_(platform::openStdioFile(path, "wb")), start_(start) {
-  if (out_ == nullptr) error_ = errno != 0 ? errno : EIO;
+    : start_(start) {
+  out_ = platform::StreamFile::open(path, &error_);
 }
 
 TraceWriter::~TraceWriter() { close(); }
@@ -36,9 +35,9 @@ std::string TraceWriter::failure() const { return error_ == 0 ? std::string{} : 
 
 bool TraceWriter::close() {
   if (out_ != nullptr) {
-    errno = 0;
-    if (std::fclose(out_) != 0 && error_ == 0) error_ = errno != 0 ? errno : EIO;
-    out_ = nullptr;
+    const int closed = out_->close();
+    if (error_ == 0) error_ = closed;
+    out_.reset();
   }
   return error_ == 0;
 }
@@ -63,12 +62,9 @@ std::string TraceWriter::formatLine(const device::TraceEvent& event,
 
 void TraceWriter::write(const device::TraceEvent& event) {
   if (!ok()) return;
-  const std::string line = formatLine(event, start_) + '\n';
-  errno = 0;
-  // Flushed line by line: a run that crashes or is interrupted still leaves
+  // Written line by line: a run that crashes or is interrupted still leaves
   // its requests behind.
-  if (std::fwrite(line.data(), 1, line.size(), out_) != line.size() || std::fflush(out_) != 0)
-    error_ = errno != 0 ? errno : EIO;
+  error_ = out_->write(formatLine(event, start_) + '\n');
 }
 
 }  // namespace emberline::cli

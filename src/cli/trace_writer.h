@@ -10,11 +10,12 @@
 // "property_set".
 
 #include <chrono>
-#include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "core/device/tracing.h"
+#include "platform/stream_file.h"
 
 namespace emberline::cli {
 
@@ -44,7 +45,7 @@ class TraceWriter {
                                 std::chrono::steady_clock::time_point start);
 
  private:
-  std::FILE* out_ = nullptr;
+  std::unique_ptr<platform::StreamFile> out_;
   int error_ = 0;
   std::chrono::steady_clock::time_point start_;
 };

@@ -27,7 +27,7 @@ std::string finishWorkflow(RunContext& ctx, bool& succeeded, int success_id, int
     if (first.empty())
       ctx.report.fail(fallback);
     else
-      ctx.report.fail(first, true);
+      ctx.report.fail(first);
   }
   return first;
 }

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <charconv>
+#include <cstdint>
 #include <system_error>
 #include <utility>
 #include <vector>
@@ -143,9 +144,11 @@ class SimContext final : public DeviceContext {
   // A command that changed nothing the state file keeps leaves the file as it is.
   int persist(std::string* error) override {
     if (!camera_->changedSinceLoad()) return 0;
-    const int rc = camera_->save(state_);
+    std::string why;
+    const int rc = camera_->save(state_, &why);
     if (rc != 0)
-      setError(error, "cannot save the simulated camera to " + state_.string() + ": " + errnoText(rc));
+      setError(error, "cannot save the simulated camera to " + state_.string() + ": " +
+                          (why.empty() ? errnoText(rc) : why));
     return rc;
   }
 
@@ -221,7 +224,7 @@ std::unique_ptr<DeviceContext> openPlatform(const DeviceSpec& selection, std::st
 
   if (selection.kind == DeviceSpec::Kind::Index) {
     if (selection.index >= entries.size()) {
-      setError(error, "there is no video-capture device " + std::to_string(selection.index) + " ('emberline list' shows " +
+      setError(error, "there is no video-capture device " + selection.path + " ('emberline list' shows " +
                           std::to_string(entries.size()) + (entries.size() == 1 ? " device)" : " devices)"));
       return nullptr;
     }
@@ -241,14 +244,12 @@ std::optional<DeviceSpec> parseDeviceSpec(std::string_view text, std::string* er
   if (text.empty()) return DeviceSpec{};
   if (text.substr(0, kSimPrefix.size()) == kSimPrefix) return parseSim(text.substr(kSimPrefix.size()), error);
   if (allDigits(text)) {
+    // However large, an index past the list is a device that is not there.
     const auto value = parseUnsigned(text);
-    if (!value || *value > 0xFFFF) {
-      setError(error, "device index " + std::string(text) + " is out of range");
-      return std::nullopt;
-    }
     DeviceSpec selection;
     selection.kind = DeviceSpec::Kind::Index;
-    selection.index = static_cast<std::size_t>(*value);
+    selection.index = value && *value <= 0xFFFF ? static_cast<std::size_t>(*value) : SIZE_MAX;
+    selection.path = std::string(text);
     return selection;
   }
   if (isDevicePath(text)) {

@@ -25,7 +25,7 @@ namespace emberline::frontend {
 struct DeviceSpec {
   enum class Kind { Auto, Path, Index, Sim };
   Kind kind = Kind::Auto;
-  std::string path;                 // Kind::Path
+  std::string path;                 // Kind::Path; Kind::Index: the index as the user wrote it
   std::size_t index = 0;            // Kind::Index
   std::filesystem::path sim_state;  // Kind::Sim
   std::chrono::microseconds latency{0};

@@ -6,10 +6,14 @@
 
 #include <chrono>
 #include <filesystem>
+#include <map>
 #include <memory>
-#include <set>
 #include <string>
 #include <vector>
+
+namespace emberline::platform {
+class FolderWrites;
+}
 
 namespace emberline::frontend {
 
@@ -28,16 +32,24 @@ class HotplugSource {
 // A folder of simulated cameras: a `*.sim` file appearing is a camera
 // plugged in, one removed is unplugged. `query` ("latency-us=125" or empty)
 // is added to every camera's device. The folder is looked at on each poll.
+// A file is taken only once it is complete: no longer being written and
+// unchanged since the poll before. A camera whose file is written anew
+// (by another program, or by its own burn's save) is reported plugged in
+// again; whoever drives it decides whether that calls for another burn.
 class SimFolderSource final : public HotplugSource {
  public:
   SimFolderSource(std::filesystem::path folder, std::string query);
+  ~SimFolderSource() override;
   std::vector<PlugEvent> poll(std::chrono::milliseconds wait) override;
 
  private:
+  struct Look;  // a file's size and modification time
   std::string deviceOf(const std::string& file) const;
   std::filesystem::path folder_;
   std::string query_;
-  std::set<std::string> present_;
+  std::unique_ptr<platform::FolderWrites> writes_;
+  std::map<std::string, Look> present_;  // reported as plugged in
+  std::map<std::string, Look> pending_;  // seen, not yet complete
   bool first_ = true;
 };
 

@@ -1,14 +1,24 @@
 #include <system_error>
 #include <thread>
 
+#include "platform/folder_writes.h"
+
 #include "frontend/device_selection.h"
 #include "frontend/hotplug.h"
 #include "platform/file_replacement.h"
 
 namespace emberline::frontend {
 
+struct SimFolderSource::Look {
+  std::uintmax_t size = 0;
+  std::filesystem::file_time_type written{};
+  bool operator==(const Look&) const = default;
+};
+
 SimFolderSource::SimFolderSource(std::filesystem::path folder, std::string query)
-    : folder_(std::move(folder)), query_(std::move(query)) {}
+    : folder_(std::move(folder)), query_(std::move(query)), writes_(platform::FolderWrites::watch(folder_)) {}
+
+SimFolderSource::~SimFolderSource() = default;
 
 std::string SimFolderSource::deviceOf(const std::string& file) const {
   return "sim:" + file + (query_.empty() ? "" : "?" + query_);
@@ -17,20 +27,46 @@ std::string SimFolderSource::deviceOf(const std::string& file) const {
 std::vector<PlugEvent> SimFolderSource::poll(std::chrono::milliseconds wait) {
   // The first look reports what is already there at once.
   if (!first_) std::this_thread::sleep_for(wait);
-  first_ = false;
-  std::set<std::string> now;
+  writes_->update();
+  std::map<std::string, Look> now;
   std::error_code ec;
   for (std::filesystem::directory_iterator it(folder_, ec), end; !ec && it != end; it.increment(ec)) {
-    // Only whole state files: a save's temporary file and a lock file are
-    // named differently.
-    if (it->path().extension() == ".sim" && it->is_regular_file(ec)) now.insert(it->path().string());
+    // Only state files: a save's temporary file is named differently.
+    std::error_code ignored;
+    if (it->path().extension() != ".sim" || !it->is_regular_file(ignored)) continue;
+    Look look{it->file_size(ignored), it->last_write_time(ignored)};
+    now.emplace(it->path().string(), look);
   }
   std::vector<PlugEvent> events;
-  for (const auto& file : present_)
-    if (!now.count(file)) events.push_back({deviceOf(file), false});
-  for (const auto& file : now)
-    if (!present_.count(file)) events.push_back({deviceOf(file), true});
-  present_ = std::move(now);
+  for (auto it = present_.begin(); it != present_.end();) {
+    if (now.count(it->first)) {
+      ++it;
+      continue;
+    }
+    events.push_back({deviceOf(it->first), false});
+    it = present_.erase(it);
+  }
+  std::erase_if(pending_, [&now](const auto& entry) { return !now.count(entry.first); });
+  for (const auto& [file, look] : now) {
+    if (first_) {  // plugged in when the watch began
+      present_[file] = look;
+      events.push_back({deviceOf(file), true});
+      continue;
+    }
+    const auto known = present_.find(file);
+    if (known != present_.end() && known->second == look) continue;  // as reported
+    // New or written anew: complete once nobody writes it and it looks as
+    // it did at the last poll (a copy in progress keeps growing).
+    const auto seen = pending_.find(file);
+    if (writes_->beingWritten(file) || seen == pending_.end() || !(seen->second == look)) {
+      pending_[file] = look;
+      continue;
+    }
+    pending_.erase(seen);
+    present_[file] = look;
+    events.push_back({deviceOf(file), true});
+  }
+  first_ = false;
   return events;
 }
 

@@ -49,8 +49,10 @@ TEST(DeviceSpecTest, AcceptsEachForm) {
       {"/dev/v4l/by-id/usb-cam-video-index0", DeviceSpec::Kind::Path, "/dev/v4l/by-id/usb-cam-video-index0", 0, "", 0},
 #endif
       {"sim:/x?y/a.sim", DeviceSpec::Kind::Sim, "", 0, "/x?y/a.sim", 0},
-      {"0", DeviceSpec::Kind::Index, "", 0, "", 0},
-      {"12", DeviceSpec::Kind::Index, "", 12, "", 0},
+      {"0", DeviceSpec::Kind::Index, "0", 0, "", 0},
+      {"12", DeviceSpec::Kind::Index, "12", 12, "", 0},
+      // No list is that long: a device that is not there, as any index past the list.
+      {"99999999999999999999999", DeviceSpec::Kind::Index, "99999999999999999999999", SIZE_MAX, "", 0},
       {"sim:/tmp/a.sim", DeviceSpec::Kind::Sim, "", 0, "/tmp/a.sim", 0},
       {"sim:rel/a.sim?latency-us=125", DeviceSpec::Kind::Sim, "", 0, "rel/a.sim", 125},
       {"sim:a?b.sim?latency-us=0", DeviceSpec::Kind::Sim, "", 0, "a?b.sim", 0},
@@ -70,7 +72,7 @@ TEST(DeviceSpecTest, AcceptsEachForm) {
 TEST(DeviceSpecTest, RefusesWithAReason) {
   for (const char* text : {"video2", "sim:", "sim:?latency-us=5", "sim:/a?latency-us=", "sim:/a?latency-us=-1",
                            "sim:/a?latency-us=1000001", "sim:/a?speed=fast", "sim:/a?latency-us=1x",
-                           "99999999999999999999999", "-1", " 2"}) {
+                           "-1", " 2"}) {
     std::string error;
     EXPECT_FALSE(frontend::parseDeviceSpec(text, &error)) << text;
     EXPECT_FALSE(error.empty()) << text;
@@ -278,6 +280,8 @@ TEST(VisibleTextTest, ControlsAndBrokenUtf8BecomeVisible) {
       {"\xff\xe4\xb8", "\\xFF\\xE4\\xB8"},         // not UTF-8, a cut sequence
       {"\xc0\xaf", "\\xC0\\xAF"},                     // overlong '/'
       {"\xe7\x83\xa7\xe5\xbd\x95", "\xe7\x83\xa7\xe5\xbd\x95"},  // Chinese passes as it is
+      {"cam\xe2\x80\xae" "exe.src", "cam\\xE2\\x80\\xAEexe.src"},     // right-to-left override
+      {"\xe2\x81\xa7x\xe2\x81\xa9", "\\xE2\\x81\\xA7x\\xE2\\x81\\xA9"},  // isolate and its end
   };
   for (const auto& c : cases) EXPECT_EQ(cli::visibleText(c.in), c.out) << c.in;
 }

@@ -76,6 +76,37 @@ TEST_F(CliTest, ASignalStopsABurnBetweenRequestsAndSaysWhatItLeft) {
   }
 }
 
+// A signal ends a run as the user means it: not when whoever started the
+// program ignores it (nohup), at once when it comes a second time (of any
+// kind), and also while an output waits for a FIFO's reader.
+TEST_F(CliTest, SignalsEndARunAsTheUserMeansThem) {
+  const std::string sim = makeSim();
+  const auto image = writeFile("image.src", sampleImage()).string();
+  std::filesystem::create_directory(dir_ / "line");
+  makeSim("line/cam.sim");
+  ASSERT_EQ(mkfifo((dir_ / "fifo.src").c_str(), 0600), 0);
+  const struct {
+    const char* what;
+    std::vector<std::string> args;
+    ProcessOptions options;
+    int exit_code;
+  } cases[] = {
+      {"a hang-up under nohup", {"-d", sim + "?latency-us=150", "burn", image},
+       {.signal = SIGHUP, .signal_after = "\nBurning\n", .ignored_signals = {SIGHUP}}, 0},
+      // watch waits for the burn in flight after the first: the second ends it.
+      {"an interrupt, then a termination", {"-d", "sim-dir:" + (dir_ / "line").string() + "?latency-us=300", "watch", image},
+       {.signal = SIGINT, .signal_after = ": Burning\n", .second_signal = SIGTERM}, 128 + SIGTERM},
+      {"an export into a FIFO nobody reads", {"-d", sim, "export", (dir_ / "fifo.src").string()},
+       {.signal = SIGINT, .signal_after = "Exporting..."}, 130},
+  };
+  for (auto c : cases) {
+    c.args.insert(c.args.begin(), "--json");  // human text on stderr, where the signal waits for it
+    c.options.timeout_s = 60;
+    const auto result = run(c.args, c.options);
+    EXPECT_EQ(result.exit_code, c.exit_code) << c.what << "\n" << result.err;
+  }
+}
+
 TEST_F(CliTest, OutputsThatCannotBeWrittenFailTheRun) {
   const std::string sim = makeSim();
   const auto image = writeFile("image.src", sampleImage());
@@ -120,6 +151,9 @@ TEST_F(CliTest, AnOutputNeverOverwritesAnInput) {
   const auto state_before = readFile(dir_ / "camera.sim");
   const std::string img = image.string();
   const std::string state = (dir_ / "camera.sim").string();
+  const std::string table = "QR5X 0 0 0 0x10FC exact\n";
+  writeFile("table.txt", {table.begin(), table.end()});
+  const std::string named = "QR5X-EM1234567-A-V261206_12_00-20261206.src";  // the camera's export name
   const struct {
     std::vector<std::string> args;
     std::string first, second;
@@ -141,6 +175,14 @@ TEST_F(CliTest, AnOutputNeverOverwritesAnInput) {
        "sim-dir:" + dir_.string(), "would be a camera"},
       {{"--device", "sim-dir:.", "watch", img, "--record", (dir_ / "new.sim").string()}, "new.sim", "sim-dir:.",
        "would be a camera"},
+      // The ROM tag table is an input too; the export's own name is checked once the camera gave it.
+      {{"--device", sim, "--rom-tag-table", "table.txt", "burn", img, "--backup", "table.txt"}, "--backup table.txt",
+       "--rom-tag-table table.txt"},
+      {{"--device", sim, "--trace", named, "export"}, "--trace " + named, "the export " + named},
+      // Standard output carries the report.
+      {{"--device", sim, "export", "/dev/stdout"}, "FILE /dev/stdout", "standard output", "is standard output"},
+      {{"--device", sim, "--trace", "/dev/stdout", "version"}, "--trace /dev/stdout", "standard output",
+       "is standard output"},
   };
   for (const auto& c : cases) {
     const auto result = run(c.args);
@@ -150,6 +192,7 @@ TEST_F(CliTest, AnOutputNeverOverwritesAnInput) {
     EXPECT_NE(result.err.find(c.says), std::string::npos) << result.err;
   }
   EXPECT_EQ(readFile(image), sampleImage());
+  EXPECT_EQ(readFile(dir_ / "table.txt"), std::vector<std::uint8_t>(table.begin(), table.end()));
   EXPECT_EQ(readFile(dir_ / "camera.sim"), state_before);
   EXPECT_FALSE(std::filesystem::exists(dir_ / "new.txt"));
   EXPECT_FALSE(std::filesystem::exists(dir_ / "new.sim"));
@@ -180,7 +223,9 @@ TEST_F(CliTest, AFailedSaveIsNoSuccess) {
   std::filesystem::create_directory(dir_ / "locked");
   std::filesystem::permissions(dir_, std::filesystem::perms(0755));
   const std::string sim = makeSim("locked/camera.sim");
-  std::filesystem::permissions(dir_ / "locked/camera.sim", std::filesystem::perms(0666));
+  // Neither the folder nor the file takes a write (a folder that refuses
+  // new files alone has the file written in place, as an export would be).
+  std::filesystem::permissions(dir_ / "locked/camera.sim", std::filesystem::perms(0444));
   std::filesystem::permissions(dir_ / "locked", std::filesystem::perms(0555));
   const auto image = writeFile("image.src", sampleImage());
   std::filesystem::permissions(image, std::filesystem::perms(0644));

@@ -1,6 +1,7 @@
 #include "run_process.h"
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 
@@ -45,6 +46,7 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
     close(err_pipe[1]);
     if (!options.cwd.empty() && chdir(options.cwd.c_str()) != 0) _exit(126);
     for (const auto& [name, value] : options.env) setenv(name.c_str(), value.c_str(), 1);
+    for (const int ignored : options.ignored_signals) std::signal(ignored, SIG_IGN);
     if (options.uid >= 0 && (setgid(static_cast<gid_t>(options.uid)) != 0 || setuid(static_cast<uid_t>(options.uid)) != 0))
       _exit(126);
     execv(program.c_str(), argv.data());
@@ -69,8 +71,11 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
   }
   bool signalled = options.signal == 0;
   char buffer[4096];
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(options.timeout_s);
   while (open_count > 0) {
-    if (poll(fds, 2, -1) < 0) {
+    if (options.timeout_s > 0 && std::chrono::steady_clock::now() > deadline) kill(pid, SIGKILL);
+    const int ready = poll(fds, 2, options.timeout_s > 0 ? 100 : -1);
+    if (ready < 0) {
       if (errno == EINTR) continue;
       break;
     }
@@ -82,6 +87,10 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
         if (!signalled && result.err.find(options.signal_after) != std::string::npos) {
           kill(pid, options.signal);
           signalled = true;
+          if (options.second_signal != 0) {
+            usleep(100000);
+            kill(pid, options.second_signal);
+          }
         }
       } else if (n == 0 || errno != EINTR) {
         close(fds[i].fd);
@@ -94,6 +103,7 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
   while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }
   if (WIFEXITED(status)) result.exit_code = WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) result.exit_code = 128 + WTERMSIG(status);
   return result;
 }
 

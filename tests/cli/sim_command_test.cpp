@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <fstream>
@@ -25,6 +28,11 @@ TEST_F(CliTest, SimInitTakesAnyBytesUpToItsLimitsInBytes) {
   const auto init = runJson({"sim", "init", path, "--tag", "\xFF\x01" "AB", "--field2", "EM\xC3(\x80", "--json"}, 0);
   EXPECT_EQ(init["tag"], "\\xFF\\x01AB\\x00");
   EXPECT_EQ(init["fields"][1], "EM\\xC3(\\x80\\x00\\x00\\x00\\x00\\x00");
+  // The version shows the camera's own bytes, not Latin-1 letters made of them.
+  const auto field = (dir_ / "field.sim").string();
+  ASSERT_EQ(run({"sim", "init", field, "--field2", "EM\xC3(\x80"}).exit_code, 0);
+  const auto version = run({"--device", "sim:" + field, "version"});
+  EXPECT_NE(version.out.find("\nEM\\xC3(\\x80\n"), std::string::npos) << version.out;
 
   const auto too_long = run({"sim", "init", (dir_ / "long.sim").string(), "--tag", "\xC3\xA4\xC3\xA4\xC3\xA4"});
   EXPECT_EQ(too_long.exit_code, 2);
@@ -112,6 +120,41 @@ TEST_F(CliTest, VersionAndExportNameFollowTheBurnedImage) {
 
 // The flash type code goes where the table given says; a bad table stops the
 // command before it touches the camera.
+#ifndef _WIN32
+// A simulated camera is saved as an export is written: through a symbolic
+// link, which stays, keeping the file's mode and owner; never over a FIFO.
+TEST_F(CliTest, ACameraIsSavedAsAnExportIsWritten) {
+  makeSim("real.sim");
+  std::filesystem::create_symlink("real.sim", dir_ / "link.sim");
+  std::filesystem::permissions(dir_ / "real.sim", std::filesystem::perms(0640));
+  const bool root = geteuid() == 0;
+  if (root) {
+    ASSERT_EQ(chown((dir_ / "real.sim").c_str(), 65534, 65534), 0);
+  }
+  const auto image = writeFile("image.src", sampleImage()).string();
+  const auto link = (dir_ / "link.sim").string();
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"-d", "sim:" + link, "burn", image},
+                                               {"sim", "fault", link, "--stuck-busy"},
+                                               {"sim", "init", "--force", link}}) {
+    const auto before = readFile(dir_ / "real.sim");
+    ASSERT_EQ(run(args).exit_code, 0) << args[2];
+    EXPECT_NE(readFile(dir_ / "real.sim"), before) << args[2];
+    EXPECT_TRUE(std::filesystem::is_symlink(link)) << args[2];
+    struct stat st {};
+    ASSERT_EQ(stat((dir_ / "real.sim").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u) << args[2];
+    if (root) {
+      EXPECT_EQ(st.st_uid, 65534u) << args[2];
+    }
+  }
+  ASSERT_EQ(mkfifo((dir_ / "fifo.sim").c_str(), 0600), 0);
+  const auto fifo = run({"sim", "init", "--force", (dir_ / "fifo.sim").string()});
+  EXPECT_EQ(fifo.exit_code, 1);
+  EXPECT_NE(fifo.err.find("is a FIFO, not a regular file"), std::string::npos) << fifo.err;
+  EXPECT_EQ(std::filesystem::status(dir_ / "fifo.sim").type(), std::filesystem::file_type::fifo);
+}
+#endif
+
 TEST_F(CliTest, ARomTagTableFromAFileReplacesOurs) {
   const std::string sim = makeSim();
   const auto image = writeFile("image.src", sampleImage()).string();
@@ -124,10 +167,21 @@ TEST_F(CliTest, ARomTagTableFromAFileReplacesOurs) {
   const std::string lines((std::istreambuf_iterator<char>(trace)), std::istreambuf_iterator<char>());
   EXPECT_NE(lines.find("\"payload\":\"3412"), std::string::npos) << "the SFType write to 0x1234";
 
-  const auto bad_file = writeFile("bad.txt", {'Q', 'R', '\n'}).string();
-  const auto bad = run({"--device", sim, "--rom-tag-table", bad_file, "burn", image});
-  EXPECT_EQ(bad.exit_code, 2);
-  EXPECT_NE(bad.err.find("--rom-tag-table " + bad_file + ": line 1"), std::string::npos) << bad.err;
+  // Refused before the camera is touched: what is no table, and a table that
+  // fails the self-check the built-in one passes (a register of the SPI port
+  // or chip select would take the flash type).
+  const std::pair<std::string, std::string> bad_tables[] = {{"QR\n", "line 1"},
+                                                            {"QR5X 0 0 0 0x1080 min\n", "register is used elsewhere"},
+                                                            {"QR5X 0 0 0 0x1091 min\n", "register is used elsewhere"}};
+  const auto before = readFile(statePath(sim));
+  for (const auto& [text, says] : bad_tables) {
+    const auto bad_file = writeFile("bad.txt", {text.begin(), text.end()}).string();
+    const auto bad = run({"--device", sim, "--rom-tag-table", bad_file, "burn", image});
+    EXPECT_EQ(bad.exit_code, 2);
+    EXPECT_NE(bad.err.find("--rom-tag-table " + bad_file + ": "), std::string::npos) << bad.err;
+    EXPECT_NE(bad.err.find(says), std::string::npos) << bad.err;
+  }
+  EXPECT_EQ(readFile(statePath(sim)), before);
 }
 
 }  // namespace

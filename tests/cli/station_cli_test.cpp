@@ -148,6 +148,8 @@ TEST_F(StationCliTest, BurnsSeveralCamerasAndReportsTheWorstResult) {
     EXPECT_EQ(r["image"], file.string());
     EXPECT_EQ(r["image_sha256"].is_null(), r["device"] == missing);
   }
+  // The worst result whatever the order: a failure, then a pass.
+  EXPECT_EQ(run({"-d", missing, "-d", a, "burn", file.string()}).exit_code, 3);
   // All passing: status 0, and a plain line per event prefixed with the device.
   const auto again = run({"-d", a, "-d", b, "burn", file.string()});
   EXPECT_EQ(again.exit_code, 0) << again.err;
@@ -158,6 +160,26 @@ TEST_F(StationCliTest, BurnsSeveralCamerasAndReportsTheWorstResult) {
 
 // Which cameras a run takes, when none of the family answers or the choice
 // contradicts itself; nothing is burned or recorded either way.
+// Ctrl-C lets the burns in flight end and writes no camera not yet begun;
+// such a camera is no pass.
+TEST_F(StationCliTest, AnInterruptedStationWritesNoCameraItHadNotBegun) {
+  const auto file = writeFile("image.src", sampleImage());
+  const std::string fast = makeSim("fast.sim"), slow = makeSim("slow.sim");
+  const auto before = flashOf(slow);
+  ProcessOptions options;
+  options.signal = SIGINT;
+  options.signal_after = fast + ": passed";
+  options.timeout_s = 60;
+  const auto result = run({"--json", "-d", fast, "-d", slow + "?latency-us=20000", "burn", file.string()}, options);
+  EXPECT_EQ(result.exit_code, 1) << result.err;
+  const auto doc = nlohmann::json::parse(result.out, nullptr, false);
+  ASSERT_TRUE(doc.is_object()) << result.out;
+  ASSERT_EQ(doc["results"].size(), 2u);
+  EXPECT_EQ(doc["results"][0]["result"], "passed");
+  EXPECT_EQ(doc["results"][1]["result"], "stopped");
+  EXPECT_EQ(flashOf(slow), before);
+}
+
 TEST_F(StationCliTest, AllWithoutACameraOrWithDevicesIsRefusedBeforeAnythingIsWritten) {
   const auto file = writeFile("image.src", sampleImage());
   const std::string sim = makeSim("cam.sim");
@@ -187,21 +209,31 @@ TEST_F(StationCliTest, ABusyCameraIsRefusedAndKeepsItsFlash) {
   const auto file = writeFile("image.src", image);
   const std::string sim = makeSim("cam.sim");
   const auto before = flashOf(sim);
+  const auto state = readFile(dir_ / "cam.sim");
+  // A file of the name an older lock used is nobody's lock: left as it is.
+  writeFile("cam.sim.lock", {'m', 'i', 'n', 'e'});
+  std::filesystem::create_hard_link(dir_ / "cam.sim", dir_ / "hard.sim");
   {
-    // This test process holds the camera, as a running emberline would.
-    auto held = platform::lockCamera((dir_ / "cam.sim").string(), true);
+    // This test process holds the camera, as a running emberline would,
+    // through another name of the same file.
+    auto held = platform::lockCamera((dir_ / "hard.sim").string(), true);
     ASSERT_EQ(held.state, platform::LockAttempt::State::Taken);
     const std::string busy = "camera busy: used by process " + std::to_string(getpid());
+    const auto path = (dir_ / "cam.sim").string();
     for (const auto& args : std::vector<std::vector<std::string>>{{"-d", sim, "burn", file.string()},
                                                                    {"-d", sim, "erase", "--record", "r.jsonl"},
                                                                    {"-d", sim, "export", "back.src"},
-                                                                   {"-d", sim, "version"}}) {
+                                                                   {"-d", sim, "version"},
+                                                                   {"sim", "fault", path, "--stuck-busy"},
+                                                                   {"sim", "init", path, "--force"}}) {
       const auto result = run(args);
       EXPECT_EQ(result.exit_code, 3) << args[2];
       EXPECT_NE((result.out + result.err).find(busy), std::string::npos) << result.out << result.err;
     }
     EXPECT_FALSE(std::filesystem::exists(dir_ / "back.src"));
   }
+  EXPECT_EQ(readFile(dir_ / "cam.sim"), state);
+  EXPECT_EQ(readFile(dir_ / "cam.sim.lock"), (std::vector<std::uint8_t>{'m', 'i', 'n', 'e'}));
   EXPECT_EQ(flashOf(sim), before);
   EXPECT_EQ(run({"-d", sim, "burn", file.string()}).exit_code, 0);
   EXPECT_TRUE(holdsImage(sim, image));
@@ -212,8 +244,8 @@ TEST_F(StationCliTest, TwoProcessesOnOneCameraCannotBothRun) {
   const auto file = writeFile("image.src", image);
   const std::string sim = makeSim("cam.sim");
   Background first(dir_, {"-d", sim + "?latency-us=100", "burn", file.string()});
-  // The lock file exists from the moment the first process holds the camera.
-  ASSERT_TRUE(eventually([&] { return std::filesystem::exists(dir_ / "cam.sim.lock"); }));
+  // The first process holds the camera once it has begun the burn.
+  ASSERT_TRUE(eventually([&] { return first.output().find("Erase and Check") != std::string::npos; }));
   const auto second = run({"-d", sim, "erase"});
   EXPECT_EQ(first.wait(), 0) << first.output();
   EXPECT_EQ(second.exit_code, 3) << second.err;
@@ -247,6 +279,7 @@ TEST_F(StationCliTest, WatchBurnsEachPluggedCameraOnceAndEndsPulledOnes) {
   std::filesystem::create_directories(dir_ / "line");
   const auto record = dir_ / "records.jsonl";
   makeSim("line/first.sim");
+  const auto camera = readFile(dir_ / "line/first.sim");  // a whole state file, to copy
   Background watch(dir_, {"-d", "sim-dir:" + (dir_ / "line").string() + "?latency-us=50", "watch", file.string(),
                           "--record", record.string()});
   ASSERT_TRUE(eventually([&] { return lineCount(record) == 1; })) << watch.output();
@@ -256,23 +289,46 @@ TEST_F(StationCliTest, WatchBurnsEachPluggedCameraOnceAndEndsPulledOnes) {
   ASSERT_TRUE(eventually([&] { return watch.output().find("pulled.sim?latency-us=50: Burning") != std::string::npos; }));
   std::filesystem::remove(dir_ / "line/pulled.sim");
   ASSERT_TRUE(eventually([&] { return lineCount(record) == 3; })) << watch.output();
+
+  // A file still being written is taken once it is closed; one that could
+  // not be opened is tried again when it is written anew.
+  {
+    std::ofstream half(dir_ / "line/half.sim", std::ios::binary);
+    const auto bytes = reinterpret_cast<const char*>(camera.data());
+    const auto size = static_cast<std::streamsize>(camera.size());
+    half.write(bytes, size / 2).flush();
+    writeFile("line/broken.sim", {'n', 'o'});
+    std::this_thread::sleep_for(500ms);  // several polls
+    half.write(bytes + size / 2, size - size / 2).flush();
+  }
+  ASSERT_TRUE(eventually([&] { return lineCount(record) == 5; })) << watch.output();
+  writeFile("whole.tmp", camera);
+  std::filesystem::rename(dir_ / "whole.tmp", dir_ / "line/broken.sim");
+  // Unplugged and plugged in again: burned again.
+  std::filesystem::remove(dir_ / "line/first.sim");
+  std::this_thread::sleep_for(300ms);
+  writeFile("line/first.sim", camera);
+  ASSERT_TRUE(eventually([&] { return lineCount(record) == 7; })) << watch.output();
   std::this_thread::sleep_for(300ms);  // several polls with the burned cameras still there
   watch.signal(SIGINT);
-  EXPECT_EQ(watch.wait(), 1) << watch.output();
+  EXPECT_EQ(watch.wait(), 3) << watch.output();  // the worst: a camera that could not be opened
 
-  std::map<std::string, std::vector<nlohmann::json>> by_device;
-  for (const auto& r : readRecords(record)) by_device[r["device"].get<std::string>()].push_back(r);
-  ASSERT_EQ(by_device.size(), 3u);
-  for (const auto& [device, records] : by_device) {
-    ASSERT_EQ(records.size(), 1u) << device;
-    const bool pulled = device.find("pulled.sim") != std::string::npos;
-    EXPECT_EQ(records[0]["result"], pulled ? "failed" : "passed") << device;
-    if (pulled) {
-      EXPECT_NE(records[0]["error"].get<std::string>().find("unplugged"), std::string::npos);
+  std::map<std::string, std::vector<std::string>> results;
+  for (const auto& r : readRecords(record)) {
+    const std::string device = r["device"];
+    results[device.substr(device.rfind('/') + 1)].push_back(r["result"]);
+    if (device.find("pulled.sim") != std::string::npos) {
+      EXPECT_NE(r["error"].get<std::string>().find("unplugged"), std::string::npos);
     }
   }
+  using Results = std::vector<std::string>;
+  EXPECT_EQ(results["first.sim?latency-us=50"], (Results{"passed", "passed"}));
+  EXPECT_EQ(results["second.sim?latency-us=50"], (Results{"passed"}));
+  EXPECT_EQ(results["pulled.sim?latency-us=50"], (Results{"failed"}));
+  EXPECT_EQ(results["half.sim?latency-us=50"], (Results{"passed"}));
+  EXPECT_EQ(results["broken.sim?latency-us=50"], (Results{"unavailable", "passed"}));
   EXPECT_TRUE(holdsImage("sim:" + (dir_ / "line/second.sim").string(), image));
-  EXPECT_NE(watch.output().find("passed 2, failed 1"), std::string::npos) << watch.output();
+  EXPECT_NE(watch.output().find("passed 5, failed 2"), std::string::npos) << watch.output();
 }
 
 }  // namespace

@@ -448,6 +448,17 @@ TEST_P(Win32DialogRun, GoWithoutAnImageThenADropAndABurnOnTheSimulatedCamera) {
   for (int id : app::kStageRow) EXPECT_TRUE(IsWindowVisible(GetDlgItem(main_, id))) << id;
 }
 
+// The chip's version bytes are read in the ANSI code page, as Windows shows
+// narrow text (read as Latin-1, 0x80 would be a control character).
+TEST_P(Win32DialogRun, TheFirmwareVersionIsReadInTheAnsiCodePage) {
+  const std::string field = "EM\x80" "-12345";
+  camera_->setMemory(7, 0x1E0A, std::vector<std::uint8_t>(field.begin(), field.end()));  // the second field
+  selectTab(1);
+  click(w::kCtlFwVersion);
+  const Box version = nextBox();
+  EXPECT_NE(version.text.find(utf8FromAnsi(field)), std::string::npos) << version.text;
+}
+
 INSTANTIATE_TEST_SUITE_P(BothLanguages, Win32DialogRun, ::testing::ValuesIn(kLanguages),
                          [](const ::testing::TestParamInfo<w::Language>& param) {
                            return param.param == w::Language::English ? std::string("English")
