@@ -87,7 +87,6 @@ void burn(benchmark::State& state) {
   emberline::sim::SimSettings settings;
   settings.latency = latency;
   auto camera = std::make_shared<emberline::sim::SimCamera>(settings);
-  camera->setTrafficLog(false);  // recording every payload is the simulator's cost, not ours
   emberline::sim::SimDeviceList sim_devices;
   sim_devices.add(camera);
   TimedDeviceList devices(sim_devices);

@@ -87,10 +87,7 @@ void station_burn(benchmark::State& state) {
   long heap_peak = 0, rss_peak = 0;
   for (auto _ : state) {
     std::vector<std::shared_ptr<sim::SimCamera>> sims;
-    for (std::size_t i = 0; i < cameras; ++i) {
-      sims.push_back(std::make_shared<sim::SimCamera>());
-      sims.back()->setTrafficLog(false);
-    }
+    for (std::size_t i = 0; i < cameras; ++i) sims.push_back(std::make_shared<sim::SimCamera>());
     const long heap_before = heapInUse();
     const long rss_before = residentKb();
     Quiet quiet;
@@ -128,7 +125,7 @@ void station_burn(benchmark::State& state) {
 
 BENCHMARK(station_burn)
     ->ArgName("cameras")
-    ->Arg(1)->Arg(2)->Arg(4)->Arg(8)->Arg(16)
+    ->Arg(1)->Arg(2)->Arg(4)->Arg(8)->Arg(16)->Arg(32)
     ->Unit(benchmark::kSecond)
     ->UseManualTime()
     ->Iterations(1);

@@ -8,6 +8,7 @@
 
 #include "cli/cmd_sim_fault.h"
 #include "cli/command.h"
+#include "cli/command_runner.h"
 #include "cli/number_parsing.h"
 #include "cli/report.h"
 #include "cli/text_format.h"
@@ -49,20 +50,6 @@ struct InitOptions {
   bool continuation = false;
   bool force = false;
 };
-
-// A change is made as a burn makes one, holding the camera: made under a
-// running burn it would be lost when the burn saves, while both said they
-// succeeded. A camera that cannot even be locked (no file yet) is left for
-// the load or save to say what is wrong.
-bool takeCamera(Report& report, const std::string& path, std::unique_ptr<platform::CameraLock>& lock) {
-  auto attempt = platform::lockCamera(path, true);
-  if (attempt.state == platform::LockAttempt::State::Busy) {
-    report.fail(platform::busyText(attempt.holder));
-    return false;
-  }
-  lock = std::move(attempt.lock);
-  return true;
-}
 
 class SimCommand final : public Command {
  public:
@@ -219,8 +206,10 @@ class SimCommand final : public Command {
       report.fail(o_.path + " already exists (--force replaces it)");
       return Outcome::BadUsage;
     }
+    // Held as a burn holds it: a change made under a running burn would be
+    // lost when the burn saves, while both said they succeeded.
     std::unique_ptr<platform::CameraLock> lock;
-    if (exists && !takeCamera(report, o_.path, lock)) return Outcome::CameraUnavailable;
+    if (exists && !claimCamera(o_.path, true, report, lock)) return Outcome::CameraUnavailable;
     auto camera = std::make_shared<sim::SimCamera>(s);
     std::string why;
     const int rc = camera->save(utf8Path(o_.path), &why);
@@ -251,8 +240,8 @@ class SimCommand final : public Command {
   Outcome fault(RunContext& ctx) {
     Report& report = ctx.report;
     const auto& path = fault_options_.path;
-    std::unique_ptr<platform::CameraLock> lock;
-    if (!takeCamera(report, path, lock)) return Outcome::CameraUnavailable;
+    std::unique_ptr<platform::CameraLock> lock;  // as for sim init --force
+    if (!claimCamera(path, true, report, lock)) return Outcome::CameraUnavailable;
     std::string error;
     auto camera = sim::SimCamera::load(utf8Path(path), &error);
     if (!camera) {

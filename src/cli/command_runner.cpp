@@ -122,21 +122,6 @@ Outcome stopAware(const RunContext& ctx, const device::StopSource* stop, Outcome
   return Outcome::Interrupted;
 }
 
-// Takes the camera for the whole command; false (and the reason in the
-// report) when another process drives it. A lock that cannot even be tried
-// leaves the camera's own open to say what is wrong.
-bool claimCamera(const std::string& path, bool simulated, Report& report,
-                 std::unique_ptr<platform::CameraLock>& held) {
-  if (path.empty()) return true;
-  auto attempt = platform::lockCamera(path, simulated);
-  if (attempt.state == platform::LockAttempt::State::Busy) {
-    report.fail(platform::busyText(attempt.holder));
-    return false;
-  }
-  held = std::move(attempt.lock);
-  return true;
-}
-
 // Runs a camera command and ends the report (which must carry what the
 // session's port recorded, so it ends here); returns the exit status. `lock`
 // holds the camera the user named; one found by discovery is taken here.
@@ -229,6 +214,18 @@ int runOnCamera(Command& command, RunContext& ctx, const frontend::DeviceSpec& s
 std::string quoted(const FileUse& use) { return use.what + " " + use.path; }
 
 }  // namespace
+
+bool claimCamera(const std::string& path, bool simulated, Report& report,
+                 std::unique_ptr<platform::CameraLock>& held) {
+  if (path.empty()) return true;
+  auto attempt = platform::lockCamera(path, simulated);
+  if (attempt.state == platform::LockAttempt::State::Busy) {
+    report.fail(platform::busyText(attempt.holder));
+    return false;
+  }
+  held = std::move(attempt.lock);
+  return true;
+}
 
 std::string sameFileConflict(const std::vector<FileUse>& files) {
   for (const FileUse& use : files) {

@@ -6,16 +6,30 @@
 // the exit status.
 
 #include <cstdio>
+#include <memory>
+#include <string>
 
 #include "cli/command.h"
 #include "core/device/stop_token.h"
 
+namespace emberline::platform {
+class CameraLock;
+}
+
 namespace emberline::cli {
+
+class Report;
 
 // `stop`: a request to stop (a signal) ends a workflow at the next request
 // boundary; the run then ends with 128 + the signal as its exit status.
 int runCommand(Command& command, const GlobalOptions& options, std::FILE* out, std::FILE* errors,
                const device::StopSource* stop = nullptr);
+
+// Takes the camera for the whole command; false (and the reason in the
+// report) when another process drives it. A lock that cannot even be tried
+// leaves the camera's own open (or load) to say what is wrong.
+bool claimCamera(const std::string& path, bool simulated, Report& report,
+                 std::unique_ptr<platform::CameraLock>& held);
 
 // The first two of `files` that are one file while one of them is written,
 // as a message naming both; empty when there are none.

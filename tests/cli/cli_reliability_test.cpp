@@ -141,6 +141,11 @@ TEST_F(CliTest, OutputsThatCannotBeWrittenFailTheRun) {
   EXPECT_EQ(burn.exit_code, 1);
   EXPECT_NE(burn.err.find("cannot write to standard output: Broken pipe"), std::string::npos) << burn.err;
   EXPECT_EQ(run({"--device", sim, "verify", image.string()}).exit_code, 0);
+
+  // A pipe no path names, reached through /proc/self/fd, is written as a FIFO is.
+  const auto piped = run({"--device", sim, "export", "/proc/self/fd/2"});
+  EXPECT_EQ(piped.exit_code, 0) << piped.err;
+  EXPECT_GE(piped.err.size(), kImageBytes);
 }
 
 TEST_F(CliTest, AnOutputNeverOverwritesAnInput) {

@@ -456,7 +456,7 @@ TEST_P(Win32DialogRun, TheFirmwareVersionIsReadInTheAnsiCodePage) {
   selectTab(1);
   click(w::kCtlFwVersion);
   const Box version = nextBox();
-  EXPECT_NE(version.text.find(utf8FromAnsi(field)), std::string::npos) << version.text;
+  EXPECT_NE(version.text.find(platform::utf8FromAnsi(field)), std::string::npos) << version.text;
 }
 
 INSTANTIATE_TEST_SUITE_P(BothLanguages, Win32DialogRun, ::testing::ValuesIn(kLanguages),
