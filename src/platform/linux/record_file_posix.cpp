@@ -13,6 +13,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <mutex>
 #include <string>
 
 #include "platform/posix/file_calls.h"
@@ -49,6 +50,9 @@ class PosixRecordFile final : public RecordFile {
   ~PosixRecordFile() override { ::close(fd_); }
 
   std::string append(std::string_view line) override {
+    // The jobs of one station share this file (the flock belongs to the
+    // open file, not to a thread): one append at a time here too.
+    std::lock_guard<std::mutex> one_at_a_time(mutex_);
     AppendLock lock(fd_);
     struct stat st {};
     const bool regular = ::fstat(fd_, &st) == 0 && S_ISREG(st.st_mode);
@@ -86,6 +90,7 @@ class PosixRecordFile final : public RecordFile {
   }
 
  private:
+  std::mutex mutex_;
   int fd_;
   std::string path_;
   bool readable_;  // the last byte can be read back (not on a write-only file)
