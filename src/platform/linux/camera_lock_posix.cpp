@@ -74,10 +74,13 @@ LockAttempt busy(int fd) {
   return attempt;
 }
 
-// Opens and locks `path`; `opened_fd` is set once it is locked.
-LockAttempt lockFile(const std::string& path, const char* what, int* opened_fd) {
+// Opens and locks `path` (read-write where it may: an flock over NFS is a
+// write lock that needs it); `opened_fd` is set once it is locked.
+LockAttempt lockFile(const std::string& path, const char* what, bool writable, int* opened_fd) {
   // Non-blocking: a FIFO in place of a state file must not hang the open.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  constexpr int kFlags = O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+  int fd = writable ? ::open(path.c_str(), O_RDWR | kFlags) : -1;
+  if (fd < 0) fd = ::open(path.c_str(), O_RDONLY | kFlags);
   if (fd < 0) return failed("cannot open " + std::string(what) + path + " to lock it: " + std::strerror(errno));
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
     if (errno == EWOULDBLOCK) return busy(fd);
@@ -98,14 +101,14 @@ LockAttempt taken(int fd) {
 
 LockAttempt lockNode(const std::string& node) {
   int fd = -1;
-  auto attempt = lockFile(node, "", &fd);
+  auto attempt = lockFile(node, "", false, &fd);
   return fd < 0 ? std::move(attempt) : taken(fd);
 }
 
 LockAttempt lockSimulated(const std::string& state_file) {
   for (int tries = 0; tries < 16; ++tries) {
     int fd = -1;
-    auto attempt = lockFile(state_file, "the simulated camera ", &fd);
+    auto attempt = lockFile(state_file, "the simulated camera ", true, &fd);
     if (fd < 0) return attempt;
     // Replaced by its holder's save between our open and our flock: the lock
     // is on a file nobody will open again. Lock the one the name gives now.
