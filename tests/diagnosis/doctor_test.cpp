@@ -153,6 +153,25 @@ TEST(Doctor, TimesAFixedNumberOfReadsAndWarnsWhenTheyAreSlow) {
 }
 
 // Facts as a machine shows them, and what doctor makes of them.
+struct Verdict {
+  const char* what;
+  SystemFacts facts;
+  std::string check;
+  CheckStatus status;
+  std::string advice;  // a piece of it
+};
+
+void expectVerdicts(const std::vector<Verdict>& cases) {
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const auto checks = systemChecks(c.facts, Language::English);
+    const Check* check = find(checks, c.check);
+    ASSERT_NE(check, nullptr);
+    EXPECT_EQ(check->status, c.status) << check->found;
+    EXPECT_NE(check->advice.find(c.advice), std::string::npos) << check->advice;
+  }
+}
+
 LinuxSystemFacts linuxMachine(const std::function<void(LinuxSystemFacts&, VideoNode&)>& edit) {
   LinuxSystemFacts f;
   f.driver_loaded = true;
@@ -167,13 +186,7 @@ LinuxSystemFacts linuxMachine(const std::function<void(LinuxSystemFacts&, VideoN
 
 TEST(Doctor, SaysWhyThisUserCannotReachTheCameraAndWhatFixesIt) {
   const auto denied = [](LinuxSystemFacts&, VideoNode& n) { n.access_error = -EACCES; };
-  const struct {
-    const char* what;
-    SystemFacts facts;
-    std::string check;
-    CheckStatus status;
-    std::string advice;  // a piece of it
-  } cases[] = {
+  expectVerdicts({
       {"all well", {linuxMachine([](auto&, auto&) {}), {}}, "permission", CheckStatus::Ok, ""},
       {"driver not loaded", {linuxMachine([](auto& f, auto&) { f.driver_loaded = false; }), {}}, "driver",
        CheckStatus::Failed, "sudo modprobe uvcvideo"},
@@ -190,15 +203,7 @@ TEST(Doctor, SaysWhyThisUserCannotReachTheCameraAndWhatFixesIt) {
       {"joined the group after logging in",
        {linuxMachine([&](auto& f, auto& n) { denied(f, n); f.remote = true; n.group_after_login = true; }), {}},
        "permission", CheckStatus::Failed, "log out and in again"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    const auto checks = systemChecks(c.facts, Language::English);
-    const Check* check = find(checks, c.check);
-    ASSERT_NE(check, nullptr);
-    EXPECT_EQ(check->status, c.status) << check->found;
-    EXPECT_NE(check->advice.find(c.advice), std::string::npos) << check->advice;
-  }
+  });
   const auto chinese = systemChecks({linuxMachine(denied), {}}, Language::SimplifiedChinese);
   EXPECT_NE(find(chinese, "permission")->advice.find("安装 udev 规则"), std::string::npos);
 }
@@ -210,13 +215,7 @@ TEST(Doctor, NamesTheWindowsCameraSettingThatBlocksDesktopPrograms) {
     edit(f);
     return SystemFacts{std::nullopt, f};
   };
-  const struct {
-    const char* what;
-    SystemFacts facts;
-    std::string check;
-    CheckStatus status;
-    std::string advice;
-  } cases[] = {
+  expectVerdicts({
       {"all well", windows([](auto&) {}), "camera_privacy", CheckStatus::Ok, ""},
       {"no device", windows([](auto& f) { f.devices.clear(); }), "video_devices", CheckStatus::Failed,
        "Cameras or Imaging devices"},
@@ -226,15 +225,7 @@ TEST(Doctor, NamesTheWindowsCameraSettingThatBlocksDesktopPrograms) {
        "camera_privacy", CheckStatus::Failed, "turn \"Camera access\" on"},
       {"in use", windows([](auto& f) { f.using_camera = {"C:\\Program Files\\Meet\\meet.exe"}; }), "camera_in_use",
        CheckStatus::Warning, "Close these programs"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    const auto checks = systemChecks(c.facts, Language::English);
-    const Check* check = find(checks, c.check);
-    ASSERT_NE(check, nullptr);
-    EXPECT_EQ(check->status, c.status) << check->found;
-    EXPECT_NE(check->advice.find(c.advice), std::string::npos) << check->advice;
-  }
+  });
 }
 
 }  // namespace
