@@ -120,5 +120,6 @@ std::unique_ptr<Command> makeVersionCommand();
 std::unique_ptr<Command> makeSimCommand();
 std::unique_ptr<Command> makeUdevRuleCommand();
 std::unique_ptr<Command> makeWatchCommand();
+std::unique_ptr<Command> makeDoctorCommand();
 
 }  // namespace emberline::cli

@@ -69,6 +69,7 @@ int main(int argc, char** argv) {
   commands.push_back(makeExportCommand());
   commands.push_back(makeVersionCommand());
   commands.push_back(makeWatchCommand());
+  commands.push_back(makeDoctorCommand());
   commands.push_back(makeSimCommand());
 #ifdef __linux__
   commands.push_back(makeUdevRuleCommand());  // access to the cameras is a udev matter

@@ -69,6 +69,16 @@ class CaptureDevice {
   // when the errno values say all the platform knows.
   virtual std::string failureDetail() const { return {}; }
 
+  // The length in bytes the driver reports for control `selector` of the
+  // extension unit `node_id` (on Linux uvcvideo's UVC_GET_LEN). 0 or a
+  // negative errno; platforms that cannot tell refuse with -ENOTSUP.
+  virtual int controlLength(std::uint32_t node_id, std::uint32_t selector, std::size_t& length) {
+    (void)node_id;
+    (void)selector;
+    (void)length;
+    return -ENOTSUP;
+  }
+
   // Driver-register access through a camera driver's own property set
   // (property id 0, a 40-byte record given as both instance and value data).
   // Only the chip-id fallback uses it. Platforms without it refuse.

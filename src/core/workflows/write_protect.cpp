@@ -9,9 +9,7 @@
 #include "core/workflows/camera_session.h"
 
 namespace emberline::workflows {
-namespace {
 
-// Where each chip model keeps its write-protect configuration byte (space 7).
 std::uint16_t writeProtectConfigAddress(std::uint8_t chip_id) {
   switch (chip_id) {
     case 0x33:
@@ -26,8 +24,6 @@ std::uint16_t writeProtectConfigAddress(std::uint8_t chip_id) {
       return 0x8034;
   }
 }
-
-}  // namespace
 
 int CameraSession::setWriteProtect(int mode) {
   std::uint8_t config = 0;  // a read that delivers nothing leaves 0
