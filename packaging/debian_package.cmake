@@ -67,6 +67,20 @@ if(old_packages)
   file(REMOVE ${old_packages})
 endif()
 
+# The build folder is kept only for the same compiler flags: CMake takes
+# them from the environment when it first configures a folder, never again.
+execute_process(COMMAND dpkg-buildflags OUTPUT_VARIABLE flags COMMAND_ERROR_IS_FATAL ANY)
+set(flags "DEB_BUILD_OPTIONS=$ENV{DEB_BUILD_OPTIONS}\n${flags}")
+set(flags_stamp ${WORK_DIR}/build-flags)
+if(EXISTS ${flags_stamp})
+  file(READ ${flags_stamp} old_flags)
+endif()
+if(NOT old_flags STREQUAL flags)
+  file(GLOB build_dirs ${tree}/obj-*)
+  file(REMOVE_RECURSE ${build_dirs})
+  file(WRITE ${flags_stamp} "${flags}")
+endif()
+
 # The outer make's job server is not the package build's.
 cmake_host_system_information(RESULT cores QUERY NUMBER_OF_LOGICAL_CORES)
 set(options "$ENV{DEB_BUILD_OPTIONS} parallel=${cores}")

@@ -5,11 +5,12 @@
 # `msiexec /i /qn` installs both programs for the current user, a Start-menu
 # shortcut to the dialog (its name from the program's string 200, in the
 # user's language) and the folder on the user's PATH, after what the user had
-# there; a new console runs the installed emberline.exe from PATH, and it
-# burns a simulated camera; the next version's installer replaces this one in
-# place; `msiexec /x` removes every file, shortcut, registry value and PATH
-# entry it made, and keeps the user's own PATH. WINDOWS_BUILD_DIR is the
-# cross build the MSI came from: the next version's MSI is made from it.
+# there (not with ADDLOCAL=Emberline); a new console runs the installed
+# emberline.exe from PATH, and it burns a simulated camera; the next
+# version's installer replaces this one in place; `msiexec /x` removes every
+# file, shortcut, registry value and PATH entry it made, and keeps the user's
+# own PATH. WINDOWS_BUILD_DIR is the cross build the MSI came from: the next
+# version's MSI is made from it.
 set -euo pipefail
 
 msi=$(realpath "$1")
@@ -52,6 +53,13 @@ before=$(cd "$WINEPREFIX" && find . | sort)
 # The user's own PATH, which the installer appends to and the uninstaller keeps.
 in_wine reg add 'HKCU\Environment' /v PATH /t REG_EXPAND_SZ /d 'C:\tools' /f >/dev/null
 
+# Without the feature AddToPath, PATH stays as it was.
+"$wine" msiexec /i "$(windows_path "$msi")" /qn ADDLOCAL=Emberline </dev/null >/dev/null 2>&1 ||
+  fail "msiexec /i ADDLOCAL=Emberline exited with $?"
+[ -f "$install_dir/emberline.exe" ] || fail "ADDLOCAL=Emberline installed no emberline.exe"
+[ "$(user_path)" = 'C:\tools' ] || fail "the user's PATH after an install without AddToPath: $(user_path)"
+"$wine" msiexec /x "$(windows_path "$msi")" /qn </dev/null >/dev/null 2>&1 || fail "msiexec /x exited with $?"
+
 "$wine" msiexec /i "$(windows_path "$msi")" /qn </dev/null >/dev/null 2>&1 || fail "msiexec /i exited with $?"
 for file in emberline.exe emberline-gui.exe README.txt sample.src; do
   [ -f "$install_dir/$file" ] || fail "$file is not in $install_dir"
@@ -88,6 +96,6 @@ in_wine reg query 'HKCU\Software\Microsoft\Installer\Products' /s | grep -q "Ver
 [ "$(products)" -eq 0 ] || fail "Emberline is still registered after uninstall"
 in_wine reg query 'HKCU\Software\Emberline' | grep -q . && fail "HKCU\\Software\\Emberline is left after uninstall"
 # Wine keeps its own logs and caches; our files are what is new besides them.
-left=$(comm -13 <(echo "$before") <(cd "$WINEPREFIX" && find . | sort) | grep -i -e emberline -e '/Programs/Emberline' || true)
+left=$(comm -13 <(echo "$before") <(cd "$WINEPREFIX" && find . | sort) | grep -i emberline || true)
 [ -z "$left" ] || fail "left after uninstall: $left"
 echo "msi: installed, ran, upgraded, removed: $(basename "$msi")"
