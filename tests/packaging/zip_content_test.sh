@@ -3,8 +3,8 @@
 #
 # The portable zip holds one folder named like the zip, and in it exactly the
 # files its README.txt lists under "Files"; the programs are Windows programs
-# of the architecture the name says (x64 or x86), README.txt has Windows line
-# ends.
+# of the architecture the name says (x64 or x86) with the version in their
+# version blocks, README.txt has Windows line ends.
 set -euo pipefail
 
 zip=$(realpath "$1")
@@ -34,9 +34,13 @@ case $name in
   *-x86) machine=4c01 ;;
   *) fail "no architecture in the name $name" ;;
 esac
+# Each program's version block carries the version (UTF-16 strings).
+version=${name#emberline-}
+version=${version%-windows-*}
 for exe in "$work/$name"/*.exe; do
   pe=$(od -An -tu4 -j60 -N4 "$exe" | tr -d ' ')
   [ "$(od -An -tx1 -j"$pe" -N6 "$exe" | tr -d ' \n')" = "50450000$machine" ] ||
     fail "$(basename "$exe") is not a ${name##*-} Windows program"
+  strings -el "$exe" | grep -qx "$version" || fail "$(basename "$exe") has no version block of $version"
 done
 echo "zip: holds what README.txt says: $name.zip"
