@@ -15,6 +15,10 @@ packages=(
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
   binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
   wine64
+  # Packages: the .deb (debhelper, and lintian to check it), the MSI (wixl and
+  # msitools), and the checks of what they install.
+  debhelper dpkg-dev lintian wixl msitools unzip
+  desktop-file-utils appstream bash-completion man-db
 )
 
 missing=()

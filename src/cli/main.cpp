@@ -17,10 +17,7 @@
 #include "core/device/stop_token.h"
 #include "platform/console.h"
 #include "platform/stop_signals.h"
-
-#ifndef EMBERLINE_VERSION
-#define EMBERLINE_VERSION "unknown"
-#endif
+#include "version/version.h"
 
 namespace {
 
@@ -80,7 +77,7 @@ int main(int argc, char** argv) {
   app.name("emberline");
   // The same syntax everywhere: on Windows CLI11 would take /PATH for an option.
   app.allow_windows_style_options(false);
-  app.set_version_flag("--version", "emberline " EMBERLINE_VERSION);
+  app.set_version_flag("--version", "emberline " + std::string(emberline::version::program()));
   app.require_subcommand(1);
   app.footer(std::string(exitStatusHelp()));
 
@@ -117,7 +114,8 @@ int main(int argc, char** argv) {
       app.exit(e, text, text);
       const bool version = e.get_name() == "CallForVersion";
       if (json) {
-        report.details()[version ? "version" : "help"] = version ? EMBERLINE_VERSION : text.str();
+        report.details()[version ? "version" : "help"] =
+            version ? std::string(emberline::version::program()) : text.str();
       } else {
         std::fputs(text.str().c_str(), stdout);
       }

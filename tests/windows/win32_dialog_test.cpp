@@ -213,17 +213,20 @@ TEST(Win32Resources, MainDialogMatchesTheTemplateTableInBothLanguages) {
 
 TEST(Win32Resources, AboutBoxAndStringTableInBothLanguages) {
   // Transcribed: the status texts the operator reads first and last.
+  // String 200 names the installer's Start-menu shortcut in the user's language.
   const struct {
     w::Language language;
     const char* no_task;
     const char* burn_ok;
-  } rows[] = {{w::Language::English, "No Task is Running...", "Burn Successes!"},
-              {w::Language::SimplifiedChinese, "没有任务正在运行...", "烧录成功！"}};
+    const char* shortcut;
+  } rows[] = {{w::Language::English, "No Task is Running...", "Burn Successes!", "Emberline"},
+              {w::Language::SimplifiedChinese, "没有任务正在运行...", "烧录成功！", "Emberline 烧录工具"}};
   for (const auto& row : rows) {
     const LANGID lang = resourceLanguage(row.language);
     SCOPED_TRACE(lang);
     EXPECT_EQ(resourceString(104, lang), row.no_task);
     EXPECT_EQ(resourceString(107, lang), row.burn_ok);
+    EXPECT_EQ(resourceString(200, lang), row.shortcut);
     for (int id = 101; id <= 114; ++id) EXPECT_EQ(resourceString(id, lang), w::loadString(row.language, id)) << id;
 
     const app::AboutTemplate about = app::aboutTemplate(row.language);

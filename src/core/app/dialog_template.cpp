@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "version/version_number.h"
+
 namespace emberline::app {
 
 namespace {

@@ -17,6 +17,7 @@
 #include "gui/qt/emberline_dialog.h"
 #include "gui/qt/qt_translations.h"
 #include "gui/qt/station_main.h"
+#include "version/version.h"
 
 namespace {
 
@@ -32,7 +33,8 @@ int fail(const QString& text) {
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("emberline-gui"));
-  QApplication::setApplicationVersion(QStringLiteral(EMBERLINE_VERSION));
+  const std::string_view version = emberline::version::program();
+  QApplication::setApplicationVersion(QString::fromUtf8(version.data(), static_cast<qsizetype>(version.size())));
   QApplication::setWindowIcon(emberline::gui::applicationIcon());
 
   QCommandLineParser parser;

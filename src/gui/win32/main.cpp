@@ -15,6 +15,7 @@
 #include "gui/win32/win32_dialog.h"
 #include "platform/text_windows.h"
 #include "platform/user_language.h"
+#include "version/version.h"
 
 namespace {
 
@@ -26,7 +27,8 @@ constexpr const char* kUsage =
     "emberline-gui [--device DEV] [--lang L]\n\n"
     "--device DEV   the camera: an index from 'emberline list', a device path, or sim:PATH for a "
     "simulated camera. Default: every camera, discovery chooses.\n"
-    "--lang L       en or zh_CN. Default: the user's display language.";
+    "--lang L       en or zh_CN. Default: the user's display language.\n"
+    "--version      this program's version.";
 
 int tell(const std::string& text, UINT icon) {
   MessageBoxW(nullptr, wideFromUtf8(text).c_str(), wideFromUtf8(emberline::app::kMainDialogCaption).c_str(),
@@ -58,6 +60,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     if (a == "--help" || a == "-h") return tell(kUsage, MB_ICONINFORMATION);
+    if (a == "--version") return tell("emberline-gui " + std::string(emberline::version::program()), MB_ICONINFORMATION);
     const bool has_value = i + 1 < args.size();
     if (a == "--device" && has_value) {
       device = args[++i];
