@@ -23,10 +23,7 @@
 #include "platform/file_replacement.h"
 #include "platform/sleep.h"
 #include "sim/replay_camera.h"
-
-#ifndef EMBERLINE_VERSION
-#define EMBERLINE_VERSION "unknown"
-#endif
+#include "version/version.h"
 
 namespace emberline::cli {
 
@@ -163,7 +160,7 @@ class DoctorCommand final : public Command {
       ordered_json bundle;
       bundle["bundle"] = "emberline doctor";
       bundle["format"] = 1;
-      bundle["program_version"] = EMBERLINE_VERSION;
+      bundle["program_version"] = version::program();
       bundle["platform"] = facts->description();
       bundle["created"] = utcNow();
       bundle["device"] = ctx.options.device;
