@@ -29,27 +29,68 @@ std::uint16_t writeProtectConfigAddress(std::uint8_t chip_id) {
 
 }  // namespace
 
-int CameraSession::setWriteProtect(int mode) {
+int CameraSession::setWriteProtect(int mode, std::string& reason, FailureKind& kind) {
   std::uint8_t config = 0;  // a read that delivers nothing leaves 0
   std::uint16_t restore_register = 0xFFFF;
 
   const int init = library_.SfInit();
-  if (init <= 0) return fail(serialflash::initFailureText(init));
+  if (init <= 0) {
+    reason = serialflash::initFailureText(init);
+    kind = initFailure(init);
+    return 0;
+  }
 
   std::uint8_t chip_id = 0;
   if (!ReadChipId(chip_id)) {
-    fail("GetChipIDValue Failed!");
+    reason = "GetChipIDValue Failed!";
+    kind = requestFailure();
     library_.SfClose();
     return 0;
   }
 
   library_.SfTransferMemory(device::kSpaceRead, writeProtectConfigAddress(chip_id),
                             std::span<std::uint8_t>(&config, 1));
-  return library_.SfSetWriteProtect(mode, restore_register, config) ? 1 : 0;
+  if (library_.SfSetWriteProtect(mode, restore_register, config)) return 1;
+  kind = cameraGone() ? requestFailure() : FailureKind::Protected;
+  return 0;
 }
 
-int CameraSession::DisableFlashWriteProtect() { return setWriteProtect(0); }
+// Called on their own, they show what stood in the way; the workflows show
+// it together with their own text instead.
+int CameraSession::DisableFlashWriteProtect() {
+  std::string reason;
+  FailureKind kind = FailureKind::None;
+  if (setWriteProtect(0, reason, kind) != 0) return 1;
+  if (!reason.empty()) fail(kind, reason);
+  return 0;
+}
 
-int CameraSession::EnableFlashWriteProtect() { return setWriteProtect(1); }
+int CameraSession::EnableFlashWriteProtect() {
+  std::string reason;
+  FailureKind kind = FailureKind::None;
+  if (setWriteProtect(1, reason, kind) != 0) return 1;
+  if (!reason.empty()) fail(kind, reason);
+  return 0;
+}
+
+bool CameraSession::liftWriteProtect(std::string* failure) {
+  std::string reason;
+  FailureKind kind = FailureKind::None;
+  if (setWriteProtect(0, reason, kind) != 0) return true;
+  std::string text = "Disable Flash Write Protect Failed!";
+  if (!reason.empty()) text += " " + reason;
+  fail(kind, text, failure);
+  return false;
+}
+
+void CameraSession::restoreWriteProtect() {
+  std::string reason;
+  FailureKind kind = FailureKind::None;
+  if (setWriteProtect(1, reason, kind) != 0) return;
+  if (kind == FailureKind::Protected) kind = FailureKind::Unprotected;
+  std::string text = "Enable Flash Write Protect Failed!";
+  if (!reason.empty()) text += " " + reason;
+  fail(kind, text);
+}
 
 }  // namespace emberline::workflows
