@@ -59,7 +59,8 @@ bool render(Language language, const QString& suffix, const QString& out, const 
   window.startAll();
   QElapsedTimer timer;
   timer.start();
-  while ((!window.idle() || window.tally().passed + window.tally().failed < 4) && timer.elapsed() < 60000)
+  while ((!window.idle() || window.board().totals().passed + window.board().totals().failed < 4) &&
+         timer.elapsed() < 60000)
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
   QCoreApplication::processEvents();
   const QString file = QDir(out).filePath(QStringLiteral("station-%1.png").arg(suffix));
