@@ -63,6 +63,7 @@ struct Texts {
   std::string burning_failed;
   std::string unplugged_device;
   std::string totals;  // after the first "Start All"
+  std::string colon;
 };
 
 class StationBoardTest : public ::testing::TestWithParam<Texts> {};
@@ -110,7 +111,7 @@ TEST_P(StationBoardTest, RowsSayWhereAndWhyAndStayUntilClearedOrPluggedInAgain) 
   EXPECT_EQ(rows[0].chip_id, "0x33");
   EXPECT_EQ(rows[1].state, RowState::Failed);
   EXPECT_EQ(rows[1].stage, t.verify_failed);
-  EXPECT_EQ(rows[1].result, resultText(t.language, JobResult::Failed) + ": " +
+  EXPECT_EQ(rows[1].result, resultText(t.language, JobResult::Failed) + t.colon +
                                 std::string(w::operatorAdvice(w::FailureKind::VerifyMismatch, t.language)));
   EXPECT_EQ(rows[1].result_tooltip.rfind("Check Data Failed!", 0), 0u);
   EXPECT_EQ(rows[2].state, RowState::Failed);
@@ -155,9 +156,9 @@ TEST_P(StationBoardTest, RowsSayWhereAndWhyAndStayUntilClearedOrPluggedInAgain) 
 INSTANTIATE_TEST_SUITE_P(
     Languages, StationBoardTest,
     ::testing::Values(Texts{w::Language::English, "Verify: failed", "Burning: failed", "c (unplugged)",
-                            "Passed: 1    Failed: 2    Running: 0    Waiting: 0    Attempts: 3"},
+                            "Passed: 1    Failed: 2    Running: 0    Waiting: 0    Attempts: 3", ": "},
                       Texts{w::Language::SimplifiedChinese, "校验：失败", "烧录：失败", "c（已拔出）",
-                            "成功：1    失败：2    进行中：0    等待：0    尝试次数：3"}),
+                            "成功：1    失败：2    进行中：0    等待：0    尝试次数：3", "："}),
     [](const auto& param_info) {
       return std::string(param_info.param.language == w::Language::English ? "English" : "Chinese");
     });

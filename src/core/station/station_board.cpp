@@ -262,7 +262,8 @@ void StationBoard::finish(BoardRow& row, const AttemptRecord& record) {
   }
   row.stage = failedStageText(language_, lastStage(record));
   const std::string advice(workflows::operatorAdvice(record.failure_kind, language_));
-  row.result = resultText(language_, record.result) + ": " + (advice.empty() ? record.error : advice);
+  row.result = resultText(language_, record.result) + (language_ == Language::SimplifiedChinese ? "：" : ": ") +
+               (advice.empty() ? record.error : advice);
   row.result_tooltip = record.error + (advice.empty() ? std::string() : "\n" + advice);
 }
 

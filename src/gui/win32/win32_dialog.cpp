@@ -195,6 +195,16 @@ INT_PTR Win32Dialog::handle(UINT message, WPARAM wparam, LPARAM lparam) {
     case kMsgCall:
       run(reinterpret_cast<UiCall*>(lparam));
       return TRUE;
+    case WM_CTLCOLORSTATIC:
+      // The image's identity sits on the tab page, whose body is the
+      // window colour, not the dialog's.
+      if (GetDlgCtrlID(reinterpret_cast<HWND>(lparam)) == workflows::kCtlImageIdentity) {
+        const auto dc = reinterpret_cast<HDC>(wparam);
+        SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+        SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+        return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_WINDOW));
+      }
+      return FALSE;
     case WM_TIMER:
       if (wparam == kScreenTickTimer && screen_tick_) screen_tick_();
       return TRUE;
