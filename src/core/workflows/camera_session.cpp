@@ -30,9 +30,8 @@ int CameraSession::stopped(WorkStage stage, std::optional<std::uint32_t> offset,
   // and a failure to do so is said in the same message.
   std::string text = interruptedText(stage, offset);
   if (restore_write_protect && canRestoreWriteProtect(stage)) {
-    std::string reason;
-    FailureKind kind = FailureKind::None;
-    if (setWriteProtect(1, reason, kind) == 0) text += "\nEnable Flash Write Protect Failed! " + reason;
+    const std::string not_restored = restoreWriteProtect(/*show=*/false);
+    if (!not_restored.empty()) text += "\n" + not_restored;
   }
   return fail(FailureKind::Interrupted, text, failure);
 }

@@ -152,16 +152,18 @@ class CameraSession {
   FailureKind initFailure(int init) const;
   // From here on an unplugged camera has lost what its flash held.
   void noteFlashChanged(FailureKind unplugged) { unplugged_kind_ = unplugged; }
-  // Write-protect control; mode 0 lifts protection, 1 restores it. On
-  // failure `reason` gets what stood in the way (shown by the caller, with
-  // its own text, as one message) and `kind` its kind.
-  int setWriteProtect(int mode, std::string& reason, FailureKind& kind);
+  // Write-protect control; mode 0 lifts protection, 1 restores it. nullopt
+  // when it worked, else what stood in the way (its text may be empty),
+  // shown by the caller with its own text as one message.
+  std::optional<Failure> setWriteProtect(int mode);
+  // Disable/EnableFlashWriteProtect: the reason shown on its own.
+  int changeWriteProtect(int mode);
   // "Disable Flash Write Protect Failed!" with its reason, as one message;
   // false then.
   bool liftWriteProtect(std::string* failure);
-  // "Enable Flash Write Protect Failed!" with its reason, as one message;
-  // the work it follows still stands.
-  void restoreWriteProtect();
+  // "Enable Flash Write Protect Failed!" with its reason, shown as one
+  // message when `show`; the text, empty when protection is back on.
+  std::string restoreWriteProtect(bool show = true);
   // WriteSFTypeAndEraseChip for a workflow: false (and the one message shown)
   // when the camera left the bus on the way, so that nothing after it adds a
   // second message for the same failure. From the erase on, a camera that
