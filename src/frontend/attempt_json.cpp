@@ -69,6 +69,10 @@ nlohmann::ordered_json attemptJson(const station::AttemptRecord& r, const std::s
   j["requests"] = r.requests;
   j["result"] = station::resultName(r.result);
   j["error"] = r.error.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(r.error);
+  // The operator's line for the failure, in English (what the station window
+  // shows in its own language).
+  const auto advice = workflows::operatorAdvice(r.failure_kind, workflows::Language::English);
+  j["advice"] = advice.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(std::string(advice));
   j["first_difference"] = orNull(r.first_difference);
   return j;
 }

@@ -1,16 +1,23 @@
 // What the command line must get right on every platform and that Windows
 // gets wrong by default: UTF-8 file names in arguments, binary output, short
-// simulated latencies, the no-camera path of the real device list, and
-// replacing a state file another process holds.
+// simulated latencies, the no-camera path of the real device list,
+// replacing a state file another process holds, and the camera lock as the
+// dialogs take it.
 
 #include <algorithm>
 #include <thread>
 
 #include "cli_fixture.h"
 #include "core/device/utf8_path.h"
+#include "frontend/camera_claims.h"
+#include "frontend/device_selection.h"
+#include "platform/camera_lock.h"
+#include "platform/process_name.h"
 
 #ifdef _WIN32
 #include <windows.h>
+#else
+#include <unistd.h>
 #endif
 
 namespace emberline::test {
@@ -58,6 +65,46 @@ TEST_F(CliTest, WithoutACameraTheDeviceListSaysSo) {
   EXPECT_EQ(info.exit_code, 3);
   EXPECT_NE((info.out + info.err).find("There are no VideoInputDevice devices available"), std::string::npos)
       << info.out << info.err;
+}
+
+// A dialog's operation claims the camera as it opens it: a camera with
+// another holder does not open, and the claim names the holder by process
+// and program; once free, the claim holds it until the operation ends.
+TEST_F(CliTest, ADialogsClaimRefusesAHeldCameraAndNamesTheHolder) {
+#ifdef _WIN32
+  const long pid = static_cast<long>(GetCurrentProcessId());
+  const std::string program = "cli_tests.exe";
+#else
+  const long pid = static_cast<long>(::getpid());
+  const std::string program = "cli_tests";
+#endif
+  EXPECT_EQ(platform::processName(pid), program);
+  EXPECT_EQ(platform::processName(0), "");
+  std::string error;
+  auto context = frontend::openDeviceContext(*frontend::parseDeviceSpec(makeSim(), &error), &error);
+  ASSERT_TRUE(context) << error;
+  frontend::ClaimingDeviceList devices(*context);
+  std::vector<device::DeviceEntry> entries;
+  ASSERT_EQ(devices.enumerate(entries), 0);
+  ASSERT_EQ(entries.size(), 1u);
+
+  auto other = platform::lockCamera(context->cameraPath(), true);
+  ASSERT_EQ(other.state, platform::LockAttempt::State::Taken);
+  {
+    const auto claim = devices.claim();
+    int open_error = 0;
+    EXPECT_EQ(devices.open(entries[0], &open_error), nullptr);
+    EXPECT_EQ(open_error, -EBUSY);
+    const auto holder = claim->busyHolder();
+    ASSERT_TRUE(holder);
+    EXPECT_EQ(holder->pid, pid);
+    EXPECT_EQ(holder->program, program);
+  }
+  other.lock.reset();
+  const auto claim = devices.claim();
+  EXPECT_NE(devices.open(entries[0]), nullptr);
+  EXPECT_FALSE(claim->busyHolder());
+  EXPECT_EQ(platform::lockCamera(context->cameraPath(), true).state, platform::LockAttempt::State::Busy);
 }
 
 #ifdef _WIN32

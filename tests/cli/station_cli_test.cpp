@@ -23,7 +23,7 @@ using namespace std::chrono_literals;
 // The fields every record carries, whatever the attempt ended with.
 const char* const kRecordFields[] = {"operation", "start", "end", "host", "device", "port", "chip_id",
                                      "version_before", "version_after", "stages", "requests", "result",
-                                     "error", "first_difference"};
+                                     "error", "advice", "first_difference"};
 
 // Every line of a record file; fails the test on a line that is not a whole record.
 std::vector<nlohmann::json> readRecords(const std::filesystem::path& file) {
@@ -269,6 +269,10 @@ TEST_F(StationCliTest, WatchBurnsEachPluggedCameraOnceAndEndsPulledOnes) {
     EXPECT_EQ(records[0]["result"], pulled ? "failed" : "passed") << device;
     if (pulled) {
       EXPECT_NE(records[0]["error"].get<std::string>().find("unplugged"), std::string::npos);
+      EXPECT_EQ(records[0]["advice"],
+                "The camera was unplugged while burning. Plug it in and burn again; do not use it before that.");
+    } else {
+      EXPECT_TRUE(records[0]["advice"].is_null());
     }
   }
   EXPECT_TRUE(holdsImage("sim:" + (dir_ / "line/second.sim").string(), image));

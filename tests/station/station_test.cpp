@@ -13,35 +13,13 @@
 
 #include "core/station/station.h"
 #include "sim/sim_camera.h"
+#include "station/sim_target.h"
 #include "support/files.h"
 
 namespace emberline::station {
 namespace {
 
-// A camera link over one simulated camera, as a face's link would be.
-// Without a camera, the device holds only a webcam.
-class SimLink final : public CameraLink {
- public:
-  explicit SimLink(std::shared_ptr<sim::SimCamera> camera) {
-    if (camera) {
-      list_.add(std::move(camera));
-    } else {
-      list_.addWebcam("Plain webcam");
-    }
-  }
-  device::DeviceList& devices() override { return list_; }
-  bool finish(std::string*) override { return true; }
-
- private:
-  sim::SimDeviceList list_;
-};
-
-JobTarget targetFor(const std::string& name, std::shared_ptr<sim::SimCamera> camera) {
-  JobTarget target;
-  target.device = name;
-  target.open = [camera](LinkFailure&) -> std::unique_ptr<CameraLink> { return std::make_unique<SimLink>(camera); };
-  return target;
-}
+using testing::targetFor;
 
 // Keeps every event; the station promises one call at a time.
 class EventLog final : public StationObserver {

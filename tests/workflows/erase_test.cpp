@@ -34,7 +34,7 @@ TEST_F(EraseTest, FailureRows) {
     std::vector<std::string> messages;
     bool library_open;
   } cases[] = {
-      {failRegisters({0x101F}), {"GetChipIDValue Failed!", "Disable Flash Write Protect Failed!"}, false},
+      {failRegisters({0x101F}), {"Disable Flash Write Protect Failed! GetChipIDValue Failed!"}, false},
       // No SPI command arrives, so the status never reads ready.
       {failRegisters({0x1082}),
        {"The flash stayed busy while write protection was lifted: it did not get ready within 10000 status "

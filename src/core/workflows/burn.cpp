@@ -28,10 +28,11 @@ int CameraSession::BurnRom(const BurnOptions& options, BurnReport* report_out) {
   BurnReport& report = report_out != nullptr ? *report_out : scratch;
   report = BurnReport{};
   std::string* failure = &report.failure;
+  noteFlashChanged(FailureKind::Unplugged);
 
-  if (image_[0] == 0xFF && image_[1] == 0xFF) return fail("No Source File!", failure);
+  if (image_[0] == 0xFF && image_[1] == 0xFF) return fail(FailureKind::NoImage, "No Source File!", failure);
   if (std::memcmp(image_.data(), kSignature, sizeof kSignature) != 0) {
-    return fail("It isn't Qorin Rom File!", failure);
+    return fail(FailureKind::BadImage, "It isn't Qorin Rom File!", failure);
   }
 
   ui_.setStatus(kStrBurning);
@@ -42,15 +43,17 @@ int CameraSession::BurnRom(const BurnOptions& options, BurnReport* report_out) {
   ui_.setProgressRange(kCtlProgressData, 0, 2);
 
   if (stop_.stopRequested()) return stopped(WorkStage::BeforeChange, std::nullopt, failure);
-  if (DisableFlashWriteProtect() == 0) return fail("Disable Flash Write Protect Failed!", failure);
-  if (library_.flashStayedBusy()) return fail(flashStayedBusyText(WorkStage::WriteProtectLifted), failure);
+  if (!liftWriteProtect(failure)) return 0;
+  if (library_.flashStayedBusy())
+    return fail(FailureKind::FlashBusy, flashStayedBusyText(WorkStage::WriteProtectLifted), failure);
   if (stop_.stopRequested()) return stopped(WorkStage::WriteProtectLifted, std::nullopt, failure, true);
   ui_.setProgressPos(kCtlProgressData, 2);
   ui_.setProgressPos(kCtlProgressStage, 0);
 
-  WriteSFTypeAndEraseChip(readRomIdRecord());
+  if (!writeSFTypeAndEraseChip(readRomIdRecord(), FailureKind::UnpluggedDuringBurn, failure)) return 0;
   if (stop_.stopRequested()) return stopped(WorkStage::Erasing, std::nullopt, failure);
-  if (library_.flashStayedBusy()) return fail(flashStayedBusyText(WorkStage::Erasing), failure);
+  if (library_.flashStayedBusy())
+    return fail(FailureKind::FlashBusy, flashStayedBusyText(WorkStage::Erasing), failure);
   ui_.setProgressPos(kCtlProgressStage, 1);
 
   // Erase check: 8 bytes in every 1024.
@@ -63,8 +66,8 @@ int CameraSession::BurnRom(const BurnOptions& options, BurnReport* report_out) {
       block.fill(0xFF);
       bank.at(offset);
       if (stop_.stopRequested()) return stopped(WorkStage::EraseCheck, offset, failure, true);
-      if (!readBlock(offset, block)) return fail(blockFailure("Read Flash", offset), failure);
-      if (!passesBlankCheck(block)) return fail("Check Flash Erase Failed!", failure);
+      if (!readBlock(offset, block)) return fail(requestFailure(), blockFailure("Read Flash", offset), failure);
+      if (!passesBlankCheck(block)) return fail(FailureKind::NotErased, "Check Flash Erase Failed!", failure);
     }
   }
   ui_.setProgressPos(kCtlProgressStage, 3);
@@ -85,7 +88,7 @@ int CameraSession::BurnRom(const BurnOptions& options, BurnReport* report_out) {
         continue;
       }
       if (stop_.stopRequested()) return stopped(WorkStage::Programming, offset, failure, true);
-      if (!writeBlock(offset, bytes)) return fail(blockFailure("Write Flash", offset), failure);
+      if (!writeBlock(offset, bytes)) return fail(requestFailure(), blockFailure("Write Flash", offset), failure);
       ++report.blocks_written;
     }
   }
@@ -96,7 +99,7 @@ int CameraSession::BurnRom(const BurnOptions& options, BurnReport* report_out) {
   if ((options.verify_full ? verifyFull(report) : verifySampled(report)) == 0) return 0;
   ui_.setProgressPos(kCtlProgressStage, 8);
 
-  if (EnableFlashWriteProtect() == 0) ui_.showMessage("Enable Flash Write Protect Failed!");
+  restoreWriteProtect();
   ui_.setProgressPos(kCtlProgressStage, 9);
   ui_.showControl(kCtlStageVerifyOk, true);
   return 1;
@@ -108,6 +111,10 @@ namespace {
 // smaller than the image.
 const char* differenceText(std::uint32_t offset) {
   return offset == 0 ? "The Flash size is less than 128K, please confirm!" : "Check Data Failed!";
+}
+
+FailureKind differenceKind(std::uint32_t offset) {
+  return offset == 0 ? FailureKind::FlashTooSmall : FailureKind::VerifyMismatch;
 }
 
 // The flash offset of the first byte of `block` (read at `offset`) that
@@ -131,10 +138,11 @@ int CameraSession::verifySampled(BurnReport& report) {
     block.fill(0xFF);
     bank.at(offset);
     if (stop_.stopRequested()) return stopped(WorkStage::Verifying, offset, &report.failure, true);
-    if (!readBlock(offset, block)) return fail(blockFailure("Read Flash", offset), &report.failure);
+    if (!readBlock(offset, block))
+      return fail(requestFailure(), blockFailure("Read Flash", offset), &report.failure);
     if (auto at = firstDifference(block, offset, image_)) {
       report.first_difference = at;
-      return fail(differenceText(offset), &report.failure);
+      return fail(differenceKind(offset), differenceText(offset), &report.failure);
     }
   }
   return 1;
@@ -151,10 +159,11 @@ int CameraSession::verifyFull(BurnReport& report) {
     std::array<std::uint8_t, 8> block;
     block.fill(0xFF);
     if (stop_.stopRequested()) return stopped(WorkStage::Verifying, offset, &report.failure, true);
-    if (!readBlock(offset, block)) return fail(blockFailure("Read Flash", offset), &report.failure);
+    if (!readBlock(offset, block))
+      return fail(requestFailure(), blockFailure("Read Flash", offset), &report.failure);
     if (auto at = firstDifference(block, offset, image_)) {
       report.first_difference = at;
-      return fail(differenceText(offset), &report.failure);
+      return fail(differenceKind(offset), differenceText(offset), &report.failure);
     }
   }
   return 1;

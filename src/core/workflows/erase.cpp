@@ -9,17 +9,19 @@
 namespace emberline::workflows {
 
 int CameraSession::EraseFlash() {
+  noteFlashChanged(FailureKind::Unplugged);
   ui_.setStatus(kStrErasing);
   ui_.setProgressRange(kCtlProgressData, 0, kEraseDataRange);
   ui_.setProgressPos(kCtlProgressData, 1);
 
   if (stop_.stopRequested()) return stopped(WorkStage::BeforeChange, std::nullopt, nullptr);
-  if (DisableFlashWriteProtect() == 0) return fail("Disable Flash Write Protect Failed!");
-  if (library_.flashStayedBusy()) return fail(flashStayedBusyText(WorkStage::WriteProtectLifted));
+  if (!liftWriteProtect(nullptr)) return 0;
+  if (library_.flashStayedBusy())
+    return fail(FailureKind::FlashBusy, flashStayedBusyText(WorkStage::WriteProtectLifted));
   if (stop_.stopRequested()) return stopped(WorkStage::WriteProtectLifted, std::nullopt, nullptr);
-  WriteSFTypeAndEraseChip(readRomIdRecord());
+  if (!writeSFTypeAndEraseChip(readRomIdRecord(), FailureKind::UnpluggedDuringErase, nullptr)) return 0;
   if (stop_.stopRequested()) return stopped(WorkStage::Erasing, std::nullopt, nullptr);
-  if (library_.flashStayedBusy()) return fail(flashStayedBusyText(WorkStage::Erasing));
+  if (library_.flashStayedBusy()) return fail(FailureKind::FlashBusy, flashStayedBusyText(WorkStage::Erasing));
 
   HighBankScope bank(high_bank_flag_);
   for (std::uint32_t offset = 0; offset < kEraseEnd; offset += kEraseStride) {
@@ -28,8 +30,8 @@ int CameraSession::EraseFlash() {
     block.fill(0xFF);
     bank.at(offset);
     if (stop_.stopRequested()) return stopped(WorkStage::BlankCheck, offset, nullptr);
-    if (!readBlock(offset, block)) return fail(blockFailure("Read Flash", offset));
-    if (!passesBlankCheck(block)) return fail("Check Flash Erase Failed!");
+    if (!readBlock(offset, block)) return fail(requestFailure(), blockFailure("Read Flash", offset));
+    if (!passesBlankCheck(block)) return fail(FailureKind::NotErased, "Check Flash Erase Failed!");
   }
   return 1;
 }

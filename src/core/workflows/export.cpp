@@ -29,10 +29,10 @@ int CameraSession::ExportRom(const std::filesystem::path& file, std::filesystem:
 
   std::string error;
   auto out = output_files_->begin(target, &error);
-  if (!out) return fail(error);
+  if (!out) return fail(FailureKind::FileNotWritten, error);
   if (readFlashInto(content) == 0) return 0;
 
-  if (auto failed = out->commit(content)) return fail(*failed);
+  if (auto failed = out->commit(content)) return fail(FailureKind::FileNotWritten, *failed);
   if (written != nullptr) *written = target;
   return 1;
 }
@@ -48,11 +48,12 @@ int CameraSession::checkFlashReady(std::string* failure) {
   spi.givePort();
   const bool busy = library_.flashStayedBusy();
   library_.SfClose();
-  if (busy) return fail(flashStayedBusyText(WorkStage::Reading), failure);
+  if (busy) return fail(FailureKind::FlashBusy, flashStayedBusyText(WorkStage::Reading), failure);
   return 1;
 }
 
 int CameraSession::readFlashInto(std::vector<std::uint8_t>& content, std::string* failure) {
+  noteFlashChanged(FailureKind::Unplugged);
   if (stop_.stopRequested()) return stopped(WorkStage::Reading, std::nullopt, failure);
   if (checkFlashReady(failure) == 0) return 0;
   ui_.setProgressRange(kCtlProgressData, 0, kExportDataRange);
@@ -63,7 +64,7 @@ int CameraSession::readFlashInto(std::vector<std::uint8_t>& content, std::string
     block.fill(0xFF);
     bank.at(offset);
     if (stop_.stopRequested()) return stopped(WorkStage::Reading, offset, failure);
-    if (!readBlock(offset, block)) return fail(blockFailure("Read Flash", offset), failure);
+    if (!readBlock(offset, block)) return fail(requestFailure(), blockFailure("Read Flash", offset), failure);
     std::copy(block.begin(), block.end(), content.begin() + offset);
   }
   return 1;

@@ -23,6 +23,7 @@
 #include "core/app/worker_launcher.h"
 
 class QMenu;
+class QMessageBox;
 class QTabWidget;
 class QToolButton;
 
@@ -36,18 +37,24 @@ namespace emberline::gui {
 // is closed.
 using StationOpener = std::function<void(const std::filesystem::path& image, QWidget* parent)>;
 
+// How wide a message box must be so that the window manager shows its whole
+// `title` in the title bar.
+int titleWidth(const QString& title, const QFont& font);
+
 class EmberlineDialog final : public QDialog, public app::DialogView {
   Q_OBJECT
 
  public:
-  // Without `station` the window menu offers no station window.
+  // Without `station` the window menu offers no station window; without
+  // `claim` the camera is not locked (tests on a camera of their own).
   EmberlineDialog(device::DeviceList& devices, workflows::Language language,
                   std::function<std::string()> persist = {}, StationOpener station = {},
-                  QWidget* parent = nullptr);
+                  app::ClaimCamera claim = {}, QWidget* parent = nullptr);
   ~EmberlineDialog() override;
 
-  // Runs the dialog's initialisation. False when it ended the dialog (no
-  // camera); result() then holds the end result.
+  // Runs the dialog's initialisation; the camera is looked for on the worker
+  // afterwards. False when it ended the dialog already; result() then holds
+  // the end result.
   bool initialise();
   // Initialises, runs the dialog modally and tears it down; the dialog's result
   // (-1 when no camera was found).
@@ -71,7 +78,9 @@ class EmberlineDialog final : public QDialog, public app::DialogView {
   void addSystemMenuItem(unsigned command, const std::string& text) override;
   void insertTab(int index, const std::string& text) override;
   void selectTab(int index) override;
-  void showMessage(const std::string& text, const std::string& caption, app::MessageIcon icon) override;
+  void showMessage(const std::string& text, const std::string& caption, app::MessageIcon icon,
+                   const std::string& details) override;
+  bool askYesNo(const std::string& text, bool default_yes) override;
   std::optional<std::filesystem::path> chooseSourceFile(const app::SourceFileDialog& settings) override;
   void showAbout() override;
   void openStation(const std::filesystem::path& image) override;
@@ -90,6 +99,7 @@ class EmberlineDialog final : public QDialog, public app::DialogView {
  private:
   void createControls();
   void destroyController();
+  void fitBox(QMessageBox& box) const;
 
   workflows::Language language_;
   StationOpener station_;

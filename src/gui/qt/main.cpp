@@ -11,6 +11,7 @@
 
 #include "core/app/dialog_template.h"
 #include "core/workflows/strings.h"
+#include "frontend/camera_claims.h"
 #include "frontend/device_selection.h"
 #include "gui/qt/app_icon.h"
 #include "gui/qt/device_messages.h"
@@ -102,14 +103,16 @@ int main(int argc, char** argv) {
     if (ctx->reload(&why) != 0)
       QMessageBox::warning(parent, parent->window()->windowTitle(), QString::fromStdString(why));
   };
+  // Every operation takes the camera's lock, as the command line does.
+  emberline::frontend::ClaimingDeviceList devices(*ctx);
   emberline::gui::EmberlineDialog dialog(
-      ctx->devices(), language,
+      devices, language,
       [ctx] {
         std::string why;
         if (ctx->persist(&why) == 0) return std::string();
         return why.empty() ? std::string("Can't save the camera's state!") : why;
       },
-      station);
+      station, [&devices] { return devices.claim(); });
   dialog.runModal();
   // The program ends with the dialog, whatever its result.
   return 0;

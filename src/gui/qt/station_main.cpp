@@ -6,7 +6,7 @@
 
 #include "frontend/device_selection.h"
 #include "frontend/udev_source.h"
-#include "gui/qt/station_texts.h"
+#include "core/station/station_texts.h"
 #include "platform/file_replacement.h"
 
 namespace emberline::gui {
@@ -65,7 +65,8 @@ int runStationWindow(const std::string& image, const std::string& record, const 
                      workflows::Language language) {
   StationInputs in = openInputs(image, record, device);
   if (!in.source) {
-    QMessageBox::critical(nullptr, stationText(language, StationText::Title), QString::fromStdString(in.error));
+    QMessageBox::critical(nullptr, QString::fromStdString(station::stationText(language, station::StationText::Title)),
+                          QString::fromStdString(in.error));
     return 2;
   }
   StationWindowSettings settings;
@@ -93,7 +94,7 @@ void openStationFromDialog(const std::filesystem::path& image, const std::string
                            const std::string& dialog_device, workflows::Language language, QWidget* parent) {
   StationInputs in = openInputs(image, record, stationSourceFor(dialog_device));
   if (!in.source) {
-    QMessageBox box(QMessageBox::Warning, stationText(language, StationText::Title),
+    QMessageBox box(QMessageBox::Warning, QString::fromStdString(station::stationText(language, station::StationText::Title)),
                     QString::fromStdString(in.error), QMessageBox::Ok, parent);
     box.exec();
     return;

@@ -11,6 +11,7 @@
 
 #include "core/app/dialog_template.h"
 #include "core/workflows/strings.h"
+#include "frontend/camera_claims.h"
 #include "frontend/device_selection.h"
 #include "gui/win32/win32_dialog.h"
 #include "platform/text_windows.h"
@@ -94,11 +95,16 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   }
 
   emberline::frontend::DeviceContext* ctx = context.get();
-  emberline::gui::win32::Win32Dialog dialog(ctx->devices(), language, instance, [ctx] {
-    std::string why;
-    if (ctx->persist(&why) == 0) return std::string();
-    return why.empty() ? std::string("Can't save the camera's state!") : why;
-  });
+  // Every operation takes the camera's lock, as the command line does.
+  emberline::frontend::ClaimingDeviceList devices(*ctx);
+  emberline::gui::win32::Win32Dialog dialog(
+      devices, language, instance,
+      [ctx] {
+        std::string why;
+        if (ctx->persist(&why) == 0) return std::string();
+        return why.empty() ? std::string("Can't save the camera's state!") : why;
+      },
+      nullptr, [&devices] { return devices.claim(); });
   dialog.runModal();
   // The program ends with the dialog, whatever its result.
   return 0;
