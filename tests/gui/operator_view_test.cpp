@@ -1,11 +1,10 @@
 // What the operator meets around the jobs: a drop released before the image
 // loads, message boxes with the dialog's title and a fitting icon, Enter,
-// Qt's own texts in Chinese, and what to do when the chosen camera is missing.
+// Qt's own texts in Chinese.
 
 #include <QKeyEvent>
 #include <QLineEdit>
 
-#include "gui/qt/device_messages.h"
 #include "gui/qt/qt_translations.h"
 #include "gui_fixture.h"
 
@@ -81,29 +80,6 @@ TEST(QtTranslations, ChineseGivesQtsOwnButtonsInChineseAndEnglishNeedsNone) {
   }
   QMessageBox box(QMessageBox::Information, "t", "x", QMessageBox::Ok);
   EXPECT_EQ(box.button(QMessageBox::Ok)->text().remove('&'), "OK");
-}
-
-TEST(DeviceSetupText, SaysWhatIsWrongAndWhatToDoWithoutTheCommandLine) {
-  using Kind = frontend::DeviceSpec::Kind;
-  frontend::DeviceSpec missing{Kind::Path, "/dev/emberline-no-such-video", 0, {}, {}};
-  frontend::DeviceSpec not_camera{Kind::Path, std::filesystem::temp_directory_path().string(), 0, {}, {}};
-  frontend::DeviceSpec index{Kind::Index, {}, 7, {}, {}};
-  const struct {
-    frontend::DeviceSpec wanted;
-    w::Language language;
-    std::vector<QString> words;
-  } cases[] = {
-      {missing, w::Language::English, {"/dev/emberline-no-such-video", "not connected", "USB cable"}},
-      {missing, w::Language::SimplifiedChinese, {"/dev/emberline-no-such-video", "未连接", "USB 线"}},
-      {index, w::Language::English, {"#7", "not connected", "USB cable"}},
-      {not_camera, w::Language::English, {"is not a camera", "--device"}},
-      {not_camera, w::Language::SimplifiedChinese, {"不是摄像头", "--device"}},
-  };
-  for (const auto& c : cases) {
-    const QString text = deviceSetupText(c.wanted, "see 'emberline list'", c.language);
-    for (const QString& word : c.words) EXPECT_TRUE(text.contains(word)) << text.toStdString();
-    EXPECT_FALSE(text.contains("emberline list")) << text.toStdString();
-  }
 }
 
 }  // namespace

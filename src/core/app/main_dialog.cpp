@@ -97,7 +97,8 @@ bool CEmberline_testDlg::OnInitDialog() {
   view_.setDialogIcon();
 
   if (session_->DiscoverCamera() != 0) {
-    message(std::string(kMsgNoVideoDevice) + "\n\n" + noCameraAdvice(options_.language));
+    const std::string advice = options_.no_camera_advice ? options_.no_camera_advice() : std::string();
+    message(std::string(kMsgNoVideoDevice) + (advice.empty() ? "" : "\n\n" + advice));
     // Initialisation goes on; the dialog closes once it has returned.
     end_result_ = -1;
     view_.endDialog(-1);

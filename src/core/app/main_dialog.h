@@ -84,6 +84,9 @@ struct DialogOptions {
   // How the chip's narrow text becomes UTF-8 (Latin-1 when empty); a face
   // sets the system's own code page here.
   workflows::NarrowTextDecoder chip_text_decoder = {};
+  // What the operator can check when no camera is found at start-up, in
+  // this platform's terms, shown below "Can't find video device!".
+  std::function<std::string()> no_camera_advice = {};
 };
 
 class CEmberline_testDlg {
