@@ -98,6 +98,7 @@ void CEmberline_testDlg::startWorkflow(const WorkflowRow& row) {
   running_ = row.workflow;
   // The worker's progress positions reach the screen at its rate.
   view_.setScreenTick([this] { showPostedProgress(); });
+  view_.workflowStarted(row.workflow == Workflow::Burn || row.workflow == Workflow::Erase);
   workers_.start([this, &row] { runWorker(row); });
 }
 

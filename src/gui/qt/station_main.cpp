@@ -8,6 +8,7 @@
 #include "frontend/udev_source.h"
 #include "gui/qt/station_texts.h"
 #include "platform/file_replacement.h"
+#include "platform/machine_hold.h"
 
 namespace emberline::gui {
 
@@ -73,6 +74,8 @@ int runStationWindow(const std::string& image, const std::string& record, const 
   settings.record = record;
   settings.language = language;
   StationWindow window(std::move(settings), std::move(in.source), std::move(in.log));
+  // Cameras may be plugged in at any time: the machine stays awake while the station is open.
+  const auto hold = platform::holdMachine({platform::kBurningReason, {}});
   window.show();
   return QApplication::exec();
 }
@@ -103,6 +106,7 @@ void openStationFromDialog(const std::filesystem::path& image, const std::string
   settings.record = record;
   settings.language = language;
   StationDialog dialog(std::move(settings), std::move(in.source), std::move(in.log), parent);
+  const auto hold = platform::holdMachine({platform::kBurningReason, {}});
   dialog.exec();
 }
 
