@@ -152,11 +152,11 @@ TEST_F(KsTransportTest, FindsTheFirstDeviceSpecificNodeThatAcceptsTheVendorSet) 
   node_b.answers = {{S_FALSE, {}}};  // any success code means supported
   node_c.answers = {{S_OK, {}}};
   topology.nodes = {{kOtherNodeType, &node_c},
-                    {KSNODETYPE_DEV_SPECIFIC, &node_a},
-                    {KSNODETYPE_DEV_SPECIFIC, nullptr},  // no instance: skipped
+                    {test::kNodeTypeDevSpecific, &node_a},
+                    {test::kNodeTypeDevSpecific, nullptr},  // no instance: skipped
                     {kOtherNodeType, &node_c},
-                    {KSNODETYPE_DEV_SPECIFIC, &node_b},
-                    {KSNODETYPE_DEV_SPECIFIC, &node_c}};
+                    {test::kNodeTypeDevSpecific, &node_b},
+                    {test::kNodeTypeDevSpecific, &node_c}};
   EXPECT_EQ(makeDevice()->findExtensionUnitNode(device::kExtensionUnitPropertySet), 4u);
 
   ASSERT_EQ(node_a.calls.size(), 1u);
@@ -177,7 +177,7 @@ TEST_F(KsTransportTest, NoUnitFoundSaysWhyNamingTheCamera) {
 
   filter.topology = &topology;
   node_a.answers = {{E_FAIL, {}}};
-  topology.nodes = {{KSNODETYPE_DEV_SPECIFIC, &node_a}};
+  topology.nodes = {{test::kNodeTypeDevSpecific, &node_a}};
   EXPECT_EQ(device->findExtensionUnitNode(device::kExtensionUnitPropertySet), std::nullopt);
   EXPECT_NE(device->unitLookupProblem().find("no extension unit"), std::string::npos);
 }
