@@ -36,6 +36,19 @@ DeviceProblem deviceProblem(int error) {
   }
 }
 
+std::string deviceAdvice(DeviceProblem problem, Language language) {
+  const bool zh = chinese(language);
+  switch (problem) {
+    case DeviceProblem::NotACamera:
+      return zh ? "请让本工位的管理员检查摄像头设置（--device）。"
+                : "Ask whoever looks after this station to check the camera setting (--device).";
+    case DeviceProblem::Other:
+      return zh ? "请重新插上摄像头，然后重新启动本程序。" : "Plug the camera in again, then start the program again.";
+    default:
+      return platformAdvice(problem, language);
+  }
+}
+
 std::string detailsLabel(Language language) { return chinese(language) ? "详细信息：" : "Details: "; }
 
 std::string noCameraAdvice(device::DeviceList& devices, Language language) {

@@ -35,6 +35,10 @@ DeviceProblem deviceProblem(int error);
 // platform's terms.
 std::string deviceAdvice(DeviceProblem problem, workflows::Language language);
 
+// The part of deviceAdvice that differs between platforms (no camera, not
+// connected, access denied, in use); empty for the rest. One per platform.
+std::string platformAdvice(DeviceProblem problem, workflows::Language language);
+
 // "Details: " in `language`: the line for whoever files a bug (device name,
 // the system's own error code) follows it.
 std::string detailsLabel(workflows::Language language);

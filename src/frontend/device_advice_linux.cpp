@@ -5,7 +5,7 @@
 
 namespace emberline::frontend {
 
-std::string deviceAdvice(DeviceProblem problem, workflows::Language language) {
+std::string platformAdvice(DeviceProblem problem, workflows::Language language) {
   const bool zh = language == workflows::Language::SimplifiedChinese;
   switch (problem) {
     case DeviceProblem::NoCamera:
@@ -28,12 +28,10 @@ std::string deviceAdvice(DeviceProblem problem, workflows::Language language) {
       return zh ? "另一个程序正在使用摄像头：请关闭该程序，然后重新启动本程序。"
                 : "Another program is using the camera: close it, then start the program again.";
     case DeviceProblem::NotACamera:
-      return zh ? "请让本工位的管理员检查摄像头设置（--device）。"
-                : "Ask whoever looks after this station to check the camera setting (--device).";
     case DeviceProblem::Other:
       break;
   }
-  return zh ? "请重新插上摄像头，然后重新启动本程序。" : "Plug the camera in again, then start the program again.";
+  return {};
 }
 
 }  // namespace emberline::frontend

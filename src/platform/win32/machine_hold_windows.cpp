@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/text_windows.h"
+#include "platform/win32/hidden_window.h"
 
 namespace emberline::platform {
 
@@ -69,16 +70,8 @@ SessionEndWatcher::~SessionEndWatcher() {
 }
 
 void SessionEndWatcher::run(std::promise<HWND>& created) {
-  const HINSTANCE module = ::GetModuleHandleW(nullptr);
-  WNDCLASSEXW window_class{};
-  window_class.cbSize = sizeof window_class;
-  window_class.lpfnWndProc = &SessionEndWatcher::windowProc;
-  window_class.hInstance = module;
-  window_class.lpszClassName = kWindowClass;
-  ::RegisterClassExW(&window_class);  // fails harmlessly when a second watcher registers it again
   // Top-level and never shown: message-only windows get no session messages.
-  const HWND window = ::CreateWindowExW(0, kWindowClass, L"Emberline", WS_OVERLAPPED, 0, 0, 0, 0, nullptr, nullptr,
-                                        module, this);
+  const HWND window = createHiddenWindow(kWindowClass, &SessionEndWatcher::windowProc, this, false);
   created.set_value(window);
   if (!window) return;
   MSG message;
@@ -86,11 +79,7 @@ void SessionEndWatcher::run(std::promise<HWND>& created) {
 }
 
 LRESULT CALLBACK SessionEndWatcher::windowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (message == WM_NCCREATE) {
-    const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lparam);
-    ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-  }
-  auto* self = reinterpret_cast<SessionEndWatcher*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+  auto* self = windowOwner<SessionEndWatcher>(window, message, lparam);
   return self ? self->handle(window, message, wparam, lparam) : ::DefWindowProcW(window, message, wparam, lparam);
 }
 

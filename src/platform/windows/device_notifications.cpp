@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "platform/text_windows.h"
+#include "platform/win32/hidden_window.h"
 #include "platform/windows_errors.h"
 
 namespace emberline::platform::windows {
@@ -22,15 +23,8 @@ std::string lastErrorText() { return std::generic_category().message(-lastErrno(
 
 std::unique_ptr<DeviceInterfaceMonitor> DeviceInterfaceMonitor::open(std::string* error) {
   std::unique_ptr<DeviceInterfaceMonitor> monitor(new DeviceInterfaceMonitor);
-  const HINSTANCE module = ::GetModuleHandleW(nullptr);
-  WNDCLASSEXW window_class{};
-  window_class.cbSize = sizeof window_class;
-  window_class.lpfnWndProc = &DeviceInterfaceMonitor::windowProc;
-  window_class.hInstance = module;
-  window_class.lpszClassName = kWindowClass;
-  ::RegisterClassExW(&window_class);  // a second monitor finds the class registered
-  monitor->window_.reset(::CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, module,
-                                           monitor.get()));
+  monitor->window_.reset(
+      win32::createHiddenWindow(kWindowClass, &DeviceInterfaceMonitor::windowProc, monitor.get(), true));
   if (!monitor->window_) {
     if (error) *error = "cannot watch for cameras being plugged in: no window for the notifications (" +
                         lastErrorText() + ")";
@@ -56,11 +50,7 @@ DeviceInterfaceMonitor::~DeviceInterfaceMonitor() {
 }
 
 LRESULT CALLBACK DeviceInterfaceMonitor::windowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (message == WM_NCCREATE) {
-    const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lparam);
-    ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-  }
-  auto* self = reinterpret_cast<DeviceInterfaceMonitor*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+  auto* self = win32::windowOwner<DeviceInterfaceMonitor>(window, message, lparam);
   if (message != WM_DEVICECHANGE || self == nullptr || lparam == 0 ||
       (wparam != DBT_DEVICEARRIVAL && wparam != DBT_DEVICEREMOVECOMPLETE))
     return ::DefWindowProcW(window, message, wparam, lparam);
