@@ -24,8 +24,8 @@
 #include "frontend/output_files.h"
 #include "platform/camera_lock.h"
 #include "platform/file_replacement.h"
-#include "platform/stop_signals.h"
 #include "platform/sleep.h"
+#include "platform/stop_signals.h"
 #include "platform/user_language.h"
 
 namespace emberline::cli {

@@ -101,6 +101,8 @@ TEST(MachineHoldLogind, WithoutLogindOrItsConsentTheWorkGoesOnUnheld) {
   EXPECT_FALSE(quiet.shutdown);
 
   EXPECT_NE(platform::linux_uvc::holdWithLogind(nullptr, {"why", [] {}}), nullptr);
+  // This machine's own: logind's where it runs, nothing where it does not.
+  EXPECT_NE(platform::holdMachine({"why", [] {}}), nullptr);
 }
 
 #else
