@@ -146,9 +146,8 @@ TEST(DialogStartup, WithoutACameraShowsThePlatformsAdviceBelowTheSystemText) {
     if (!advice.empty()) options.no_camera_advice = [advice] { return advice; };
     rig.dialog = std::make_unique<CEmberline_testDlg>(rig.devices, rig.view, rig.launcher, std::move(options));
     rig.dialog->OnInitDialog();
-    const auto messages = rig.view.messages();
-    ASSERT_EQ(messages.size(), 2u);
-    EXPECT_EQ(messages[0], advice.empty() ? "Can't find video device!" : "Can't find video device!\n\n" + advice);
+    ASSERT_EQ(rig.view.messages().size(), 2u);
+    EXPECT_EQ(rig.view.messages()[0], advice.empty() ? "Can't find video device!" : "Can't find video device!\n\n" + advice);
   }
 }
 

@@ -39,13 +39,10 @@ struct AdviceCase {
 const AdviceCase kAdvice[] = {
     {-EACCES, Language::English, {"udev rule"}, {"Let desktop apps access your camera", "Privacy"}},
     {-EACCES, Language::SimplifiedChinese, {"udev 规则"}, {"允许桌面应用访问相机", "隐私"}},
-    {-EPERM, Language::English, {"udev rule"}, {"Let desktop apps access your camera"}},
     {-EBUSY, Language::English, {"close it"}, {"close the program that uses it"}},
     {-EBUSY, Language::SimplifiedChinese, {"关闭"}, {"关闭正在使用摄像头的程序"}},
     {-ENODEV, Language::English, {"USB cable"}, {"USB cable", "Device Manager"}},
     {-ENOENT, Language::SimplifiedChinese, {"USB 线"}, {"USB 线", "设备管理器"}},
-    {-ENXIO, Language::English, {"plugged in"}, {"Device Manager"}},
-    {-ENOTTY, Language::English, {"--device"}, {"--device"}},
     {-EIO, Language::English, {"Plug the camera in again"}, {"Plug the camera in again"}},
 };
 
