@@ -7,6 +7,7 @@ packages=(
   build-essential cmake g++ make pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev libudev-dev
+  libsystemd-dev  # sd-bus: the logind inhibitors that keep the machine awake during a burn
   qt6-base-dev qt6-base-dev-tools qt6-translations-l10n
   xvfb xauth fonts-wqy-microhei
   clang libclang-rt-14-dev

@@ -23,6 +23,7 @@ class BurnCommand final : public Command {
     return "Write a 131,072-byte image into the camera's flash: \"Erase and Check\", \"Burning\", \"Verify\".";
   }
   DeviceNeed need() const override { return DeviceNeed::Camera; }
+  bool writesFlash() const override { return true; }
 
   void declare(CLI::App& command) override {
     command.add_option("IMAGE", image_, "The image file (exactly 131,072 bytes, starting with the family signature)")

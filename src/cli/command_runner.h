@@ -6,9 +6,11 @@
 // the exit status.
 
 #include <cstdio>
+#include <memory>
 
 #include "cli/command.h"
 #include "core/device/stop_token.h"
+#include "platform/machine_hold.h"
 
 namespace emberline::cli {
 
@@ -16,6 +18,11 @@ namespace emberline::cli {
 // boundary; the run then ends with 128 + the signal as its exit status.
 int runCommand(Command& command, const GlobalOptions& options, std::FILE* out, std::FILE* errors,
                const device::StopSource* stop = nullptr);
+
+// Keeps the machine awake while a burn, an erase, a station or a watch runs;
+// a shutdown or log-off asked for meanwhile becomes a stop request (a
+// termination) that the work sees at its next safe point.
+std::unique_ptr<platform::MachineHold> holdMachineForTheRun();
 
 // The first two of `files` that are one file while one of them is written,
 // as a message naming both; empty when there are none.

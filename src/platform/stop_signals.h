@@ -16,4 +16,8 @@ void routeStopRequests(device::StopSource& source);
 // "interrupt", "termination", "hang-up" for the reasons above.
 const char* stopReasonName(int reason);
 
+// A shutdown or log-off the system announced other than by a signal
+// (logind, a window message): the same stop request as a termination.
+void stopForShutdown();
+
 }  // namespace emberline::platform

@@ -71,6 +71,9 @@ class RecordingView : public DialogView {
     ended = result;
   }
   std::optional<int> ended;
+  void workflowStarted(bool writes_flash) override {
+    if (writes_flash) log("hold machine");  // awake, shutdown held off
+  }
   void workflowEnded() override { log("ended"); }
 
   // The events starting with `prefix`, that prefix removed.

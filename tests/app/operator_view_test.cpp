@@ -198,16 +198,20 @@ TEST(DialogExport, ShowsTheFullPathWrittenAndNamesAFolderItCannotWriteTo) {
   }
 }
 
-TEST(DialogStartup, WithoutACameraTellsTheOperatorWhatToCheckOnceAndEnds) {
-  for (const auto language : {w::Language::English, w::Language::SimplifiedChinese}) {
-    DialogRig<> rig(language, /*with_camera=*/false);
+// What to check is the platform's to say (frontend/device_advice); the
+// dialog puts it below the system's own text, in one box, and ends.
+TEST(DialogStartup, WithoutACameraShowsThePlatformsAdviceOnceAndEnds) {
+  for (const std::string advice : {"", "Check the cable."}) {
+    DialogRig<> rig(w::Language::English, /*with_camera=*/false);
+    DialogOptions options;
+    options.clock = &rig.clock;
+    if (!advice.empty()) options.no_camera_advice = [advice] { return advice; };
+    rig.dialog = std::make_unique<CEmberline_testDlg>(rig.devices, rig.view, rig.launcher, std::move(options));
     rig.open();
     const auto messages = rig.view.messages();
     ASSERT_EQ(messages.size(), 1u);  // one failure, one box
     EXPECT_EQ(rig.view.ended, -1);
-    EXPECT_EQ(messages[0], "Can't find video device!\n\n" + noCameraAdvice(language));
-    for (const char* word : {"USB", "udev"}) EXPECT_NE(messages[0].find(word), std::string::npos);
-    EXPECT_EQ(messages[0].find("emberline list"), std::string::npos);
+    EXPECT_EQ(messages[0], advice.empty() ? "Can't find video device!" : "Can't find video device!\n\n" + advice);
   }
 }
 

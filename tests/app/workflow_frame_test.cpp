@@ -3,6 +3,8 @@
 // operation at a time, failures with the operator's line, and the progress
 // bars.
 
+#include <algorithm>
+
 #include "dialog_fixture.h"
 
 namespace emberline::app {
@@ -38,7 +40,7 @@ TEST(BurnFrame, WalksTheStageTableWithEveryStartButtonOff) {
   const std::vector<std::string> opening{"text 1014 ",   "hide 1004",    "hide 1007",    "hide 1008",
                                          "hide 1009",    "hide 1010",    "hide 1011",    "hide 1012",
                                          "disable 1002", "disable 1000", "disable 1005", "disable 1006",
-                                         "disable 1017", "text 1014 烧录中..."};
+                                         "disable 1017", "hold machine", "text 1014 烧录中..."};
   EXPECT_EQ(std::vector<std::string>(e.begin(), e.begin() + opening.size()), opening);
   EXPECT_EQ(positions(rig.view.matching("progress 1004 ")), (std::vector<int>{0, 1, 3, 6, 8, 9}));
   EXPECT_EQ(rig.view.matching("show "),
@@ -48,6 +50,28 @@ TEST(BurnFrame, WalksTheStageTableWithEveryStartButtonOff) {
   EXPECT_EQ(std::vector<std::string>(e.end() - closing.size(), e.end()), closing);
   EXPECT_EQ(rig.persists, persists + 1);  // the camera's state is saved after the workflow
   EXPECT_TRUE(rig.flashHolds(image));
+}
+
+// The face keeps the machine awake and holds a shutdown off while the flash
+// is written (burn, erase), not while it is only read (export).
+TEST(BurnFrame, TheMachineIsHeldWhileTheFlashIsWritten) {
+  const struct {
+    void (CEmberline_testDlg::*handler)();
+    std::size_t holds;
+  } cases[] = {{&CEmberline_testDlg::OnBnClickedGo, 1},
+               {&CEmberline_testDlg::OnBnClickedEraseSf, 1},
+               {&CEmberline_testDlg::OnBnClickedRomExport, 0}};
+  for (const auto& c : cases) {
+    DialogRig<> rig(w::Language::English, true, std::filesystem::temp_directory_path());
+    rig.open();
+    rig.view.answer = true;  // Erase SF's question
+    rig.view.events.clear();
+    (rig.dialog.get()->*c.handler)();
+    const auto& e = rig.view.events;
+    EXPECT_EQ(static_cast<std::size_t>(std::count(e.begin(), e.end(), "hold machine")), c.holds);
+    ASSERT_FALSE(e.empty());
+    EXPECT_EQ(e.back(), "ended");
+  }
 }
 
 // A result on screen always belongs to the camera attached now: every start

@@ -1,7 +1,7 @@
 // What the operator meets around the jobs: a drop released before the image
 // loads, message boxes with the dialog's whole title, its icon and a fitting
-// sign, the image's identity, the erase's question, a busy camera, Enter,
-// Qt's own texts in Chinese, and what to do when the chosen camera is missing.
+// sign, the image's identity, the erase's question, a busy camera, Enter, and
+// Qt's own texts in Chinese.
 
 #include <QKeyEvent>
 #include <QLabel>
@@ -10,7 +10,6 @@
 #include "core/app/operator_texts.h"
 #include "frontend/camera_claims.h"
 #include "frontend/device_selection.h"
-#include "gui/qt/device_messages.h"
 #include "platform/camera_lock.h"
 #include "platform/process_name.h"
 #include "gui/qt/qt_translations.h"
@@ -185,29 +184,6 @@ TEST(QtTranslations, ChineseGivesQtsOwnButtonsInChineseAndEnglishNeedsNone) {
   }
   QMessageBox box(QMessageBox::Information, "t", "x", QMessageBox::Ok);
   EXPECT_EQ(box.button(QMessageBox::Ok)->text().remove('&'), "OK");
-}
-
-TEST(DeviceSetupText, SaysWhatIsWrongAndWhatToDoWithoutTheCommandLine) {
-  using Kind = frontend::DeviceSpec::Kind;
-  frontend::DeviceSpec missing{Kind::Path, "/dev/emberline-no-such-video", 0, {}, {}};
-  frontend::DeviceSpec not_camera{Kind::Path, std::filesystem::temp_directory_path().string(), 0, {}, {}};
-  frontend::DeviceSpec index{Kind::Index, {}, 7, {}, {}};
-  const struct {
-    frontend::DeviceSpec wanted;
-    w::Language language;
-    std::vector<QString> words;
-  } cases[] = {
-      {missing, w::Language::English, {"/dev/emberline-no-such-video", "not connected", "USB cable"}},
-      {missing, w::Language::SimplifiedChinese, {"/dev/emberline-no-such-video", "未连接", "USB 线"}},
-      {index, w::Language::English, {"#7", "not connected", "USB cable"}},
-      {not_camera, w::Language::English, {"is not a camera", "--device"}},
-      {not_camera, w::Language::SimplifiedChinese, {"不是摄像头", "--device"}},
-  };
-  for (const auto& c : cases) {
-    const QString text = deviceSetupText(c.wanted, "see 'emberline list'", c.language);
-    for (const QString& word : c.words) EXPECT_TRUE(text.contains(word)) << text.toStdString();
-    EXPECT_FALSE(text.contains("emberline list")) << text.toStdString();
-  }
 }
 
 }  // namespace

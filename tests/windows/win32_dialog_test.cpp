@@ -245,6 +245,17 @@ TEST(Win32Resources, AboutBoxAndStringTableInBothLanguages) {
   }
 }
 
+// Long paths: the manifest says the program takes them (Windows then lifts
+// the 260-character limit where LongPathsEnabled is set).
+TEST(Win32Resources, TheManifestAllowsLongPathsAndRunsAsTheInvoker) {
+  HRSRC found = FindResourceW(self(), MAKEINTRESOURCEW(1), RT_MANIFEST);
+  ASSERT_NE(found, nullptr);
+  const std::string manifest(static_cast<const char*>(LockResource(LoadResource(self(), found))),
+                             SizeofResource(self(), found));
+  EXPECT_NE(manifest.find(">true</longPathAware>"), std::string::npos) << manifest;
+  EXPECT_NE(manifest.find("level=\"asInvoker\""), std::string::npos);
+}
+
 // ------------------------------------------------------- the running dialog
 
 struct Box {

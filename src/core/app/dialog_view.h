@@ -60,6 +60,10 @@ class DialogView {
   // Ends the dialog with `result` as soon as the current handler has returned.
   virtual void endDialog(int result) = 0;
 
+  // A workflow's worker is about to start (UI thread). `writes_flash` for a
+  // burn or an erase: the face keeps the machine awake and holds a shutdown
+  // off until workflowEnded.
+  virtual void workflowStarted(bool writes_flash) { (void)writes_flash; }
   // A workflow's worker has ended (UI thread).
   virtual void workflowEnded() {}
 

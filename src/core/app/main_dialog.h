@@ -93,6 +93,9 @@ struct DialogOptions {
   // Takes the camera's lock for one operation (on the worker); no locking
   // when empty.
   ClaimCamera claim_camera = {};
+  // What the operator can check when no camera is found at start-up, in
+  // this platform's terms, shown below "Can't find video device!".
+  std::function<std::string()> no_camera_advice = {};
 };
 
 class CEmberline_testDlg {

@@ -13,16 +13,6 @@ std::string closeWaitNote(Language language) {
                                                  : "Closing when the task ends...";
 }
 
-std::string noCameraAdvice(Language language) {
-  if (language == Language::SimplifiedChinese)
-    return "请检查摄像头是否已插好、USB 线是否接牢，然后重新启动本程序。"
-           "如果摄像头已插好，可能是当前用户没有使用摄像头的权限："
-           "请让本工位的管理员安装摄像头的 udev 规则。";
-  return "Check that the camera is plugged in and its USB cable is seated, then start the "
-         "program again. If it is plugged in, this user may not be allowed to use it: ask "
-         "whoever looks after this station to install the camera's udev rule.";
-}
-
 std::string exportFolderText(const std::filesystem::path& folder, const std::string& why,
                              Language language) {
   if (language == Language::SimplifiedChinese)

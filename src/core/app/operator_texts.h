@@ -1,10 +1,10 @@
 #pragma once
 
 // The dialog's own sentences beyond the string table, in the operator's
-// language: what happens to a close that waits, what to do when no camera
-// answers, why an export has nowhere to go, the questions asked before an
-// erase and before burning an image that changed on disk, and who holds a
-// busy camera.
+// language: what happens to a close that waits, why an export has nowhere
+// to go, the questions asked before an erase and before burning an image
+// that changed on disk, and who holds a busy camera. (What to do when no
+// camera answers is the platform's.)
 
 #include <filesystem>
 #include <string>
@@ -18,9 +18,6 @@ std::string stationMenuText(workflows::Language language);
 
 // The status line's second line while a close waits for the running task.
 std::string closeWaitNote(workflows::Language language);
-
-// Added below "Can't find video device!": what the operator can check.
-std::string noCameraAdvice(workflows::Language language);
 
 // The export's folder cannot be written; `why` is the system's reason.
 std::string exportFolderText(const std::filesystem::path& folder, const std::string& why,

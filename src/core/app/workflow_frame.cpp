@@ -117,6 +117,7 @@ void CEmberline_testDlg::startWorkflow(const WorkflowRow& row) {
     if (!row.owns(id)) enable(id, false);
   // The worker's progress positions reach the screen at its rate.
   view_.setScreenTick([this] { showPostedProgress(); });
+  view_.workflowStarted(row.workflow == Workflow::Burn || row.workflow == Workflow::Erase);
   workers_.start([this, &row] { runWorker(row); });
 }
 
@@ -176,7 +177,8 @@ void CEmberline_testDlg::reportNoCamera(const WorkflowRow& row, const std::optio
     // Another program has it: the dialog stays, the operator knows whom to ask.
     ui.showFailure({w::FailureKind::CameraBusy, cameraBusyText(busy->pid, busy->program, options_.language), {}});
   } else if (row.workflow == Workflow::Startup) {
-    ui.showMessage(std::string(kMsgNoVideoDevice) + "\n\n" + noCameraAdvice(options_.language));
+    const std::string advice = options_.no_camera_advice ? options_.no_camera_advice() : std::string();
+    ui.showMessage(std::string(kMsgNoVideoDevice) + (advice.empty() ? "" : "\n\n" + advice));
   } else {
     // Nothing was done to any camera: the status line says why.
     onUiThread([this] { setStatusLine(std::string(kMsgNoVideoDevice)); });

@@ -112,6 +112,11 @@ class DeviceList {
   // Opens one listed device. On failure returns nullptr and, when `error` is
   // given, stores a negative errno there.
   virtual std::shared_ptr<CaptureDevice> open(const DeviceEntry& entry, int* error = nullptr) = 0;
+
+  // The platform's own account of the last failed enumerate or open
+  // ("HRESULT 0x80070005: Access is denied"), for a person to quote; empty
+  // when the errno values say all the platform knows.
+  virtual std::string failureDetail() const { return {}; }
 };
 
 }  // namespace emberline::device

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "core/device/tracing.h"
+#include "core/device/utf8_path.h"
 #include "core/station/job_ui_port.h"
 #include "core/station/sha256.h"
 #include "core/workflows/camera_session.h"
@@ -23,7 +24,7 @@ class Attempt {
     record_.device = target.device;
     record_.port = target.port;
     if (settings.operation == Operation::Burn) {
-      record_.image = settings.image.string();
+      record_.image = utf8Text(settings.image);
       record_.verify = settings.verify_full ? "full" : "sampled";
     }
   }
@@ -118,8 +119,8 @@ class Attempt {
     const auto loaded = session.LoadSourceImage(settings_.image);
     if (loaded != workflows::LoadResult::Loaded) {
       end(JobResult::BadImage,
-          loaded == workflows::LoadResult::WrongSize ? settings_.image.string() + " is not exactly 131,072 bytes"
-                                                     : "cannot read " + settings_.image.string(),
+          loaded == workflows::LoadResult::WrongSize ? utf8Text(settings_.image) + " is not exactly 131,072 bytes"
+                                                     : "cannot read " + utf8Text(settings_.image),
           workflows::FailureKind::BadImage);
       return false;
     }

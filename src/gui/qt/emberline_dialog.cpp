@@ -19,6 +19,7 @@
 #include <QToolButton>
 #include <QUrl>
 
+#include "frontend/device_advice.h"
 #include "gui/qt/about_dialog.h"
 #include "gui/qt/app_icon.h"
 #include "gui/qt/control_widgets.h"
@@ -72,6 +73,7 @@ EmberlineDialog::EmberlineDialog(device::DeviceList& devices, workflows::Languag
   options.persist = std::move(persist);
   options.station_window = static_cast<bool>(station_);
   options.claim_camera = std::move(claim);
+  options.no_camera_advice = [&devices, language] { return frontend::noCameraAdvice(devices, language); };
   controller_ = std::make_unique<app::CEmberline_testDlg>(devices, *this, workers_, std::move(options));
 }
 
@@ -283,6 +285,14 @@ void EmberlineDialog::endDialog(int result) {
   // has returned.
   QMetaObject::invokeMethod(this, [this, result] { done(result); }, Qt::QueuedConnection);
 }
+
+// The machine stays awake, and logind holds a shutdown back, while the flash
+// is written; the burn itself runs on to its end.
+void EmberlineDialog::workflowStarted(bool writes_flash) {
+  if (writes_flash) machine_hold_ = platform::holdMachine({platform::kBurningReason, {}});
+}
+
+void EmberlineDialog::workflowEnded() { machine_hold_.reset(); }
 
 void EmberlineDialog::setScreenTick(std::function<void()> tick) {
   tick_ = std::move(tick);

@@ -21,6 +21,7 @@
 #include "core/app/dialog_view.h"
 #include "core/app/main_dialog.h"
 #include "core/app/worker_launcher.h"
+#include "platform/machine_hold.h"
 
 class QMenu;
 class QMessageBox;
@@ -86,6 +87,8 @@ class EmberlineDialog final : public QDialog, public app::DialogView {
   void openStation(const std::filesystem::path& image) override;
   void endDialog(int result) override;
   void setScreenTick(std::function<void()> tick) override;
+  void workflowStarted(bool writes_flash) override;
+  void workflowEnded() override;
 
  public slots:
   void done(int result) override;
@@ -112,6 +115,7 @@ class EmberlineDialog final : public QDialog, public app::DialogView {
   bool initialising_ = false;
   QTimer screen_tick_;  // runs tick_ while a workflow runs
   std::function<void()> tick_;
+  std::unique_ptr<platform::MachineHold> machine_hold_;  // while a burn or an erase runs
 };
 
 }  // namespace emberline::gui

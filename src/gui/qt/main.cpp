@@ -12,9 +12,9 @@
 #include "core/app/dialog_template.h"
 #include "core/workflows/strings.h"
 #include "frontend/camera_claims.h"
+#include "frontend/device_advice.h"
 #include "frontend/device_selection.h"
 #include "gui/qt/app_icon.h"
-#include "gui/qt/device_messages.h"
 #include "gui/qt/emberline_dialog.h"
 #include "gui/qt/qt_translations.h"
 #include "gui/qt/station_main.h"
@@ -87,7 +87,8 @@ int main(int argc, char** argv) {
   if (!context) {
     const QString title = QString::fromUtf8(emberline::app::kMainDialogCaption.data(),
                                             static_cast<qsizetype>(emberline::app::kMainDialogCaption.size()));
-    QMessageBox::critical(nullptr, title, emberline::gui::deviceSetupText(*selection, error, language));
+    QMessageBox::critical(nullptr, title,
+                          QString::fromStdString(emberline::frontend::deviceSetupText(*selection, error, language)));
     return 1;
   }
 

@@ -8,6 +8,7 @@
 #include "frontend/udev_source.h"
 #include "core/station/station_texts.h"
 #include "platform/file_replacement.h"
+#include "platform/machine_hold.h"
 
 namespace emberline::gui {
 
@@ -74,6 +75,8 @@ int runStationWindow(const std::string& image, const std::string& record, const 
   settings.record = record;
   settings.language = language;
   StationWindow window(std::move(settings), std::move(in.source), std::move(in.log));
+  // Cameras may be plugged in at any time: the machine stays awake while the station is open.
+  const auto hold = platform::holdMachine({platform::kBurningReason, {}});
   window.show();
   return QApplication::exec();
 }
@@ -104,6 +107,7 @@ void openStationFromDialog(const std::filesystem::path& image, const std::string
   settings.record = record;
   settings.language = language;
   StationDialog dialog(std::move(settings), std::move(in.source), std::move(in.log), parent);
+  const auto hold = platform::holdMachine({platform::kBurningReason, {}});
   dialog.exec();
 }
 

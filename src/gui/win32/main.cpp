@@ -12,10 +12,12 @@
 #include "core/app/dialog_template.h"
 #include "core/workflows/strings.h"
 #include "frontend/camera_claims.h"
+#include "frontend/device_advice.h"
 #include "frontend/device_selection.h"
 #include "gui/win32/win32_dialog.h"
 #include "platform/text_windows.h"
 #include "platform/user_language.h"
+#include "platform/windows_handles.h"
 #include "version/version.h"
 
 namespace {
@@ -42,10 +44,9 @@ int tell(const std::string& text, UINT icon) {
 std::vector<std::string> arguments() {
   std::vector<std::string> out;
   int count = 0;
-  LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
+  const emberline::platform::UniqueLocalMemory<LPWSTR> argv(CommandLineToArgvW(GetCommandLineW(), &count));
   if (!argv) return out;
-  for (int i = 1; i < count; ++i) out.push_back(utf8FromWide(argv[i]));
-  LocalFree(argv);
+  for (int i = 1; i < count; ++i) out.push_back(utf8FromWide(argv.get()[i]));
   return out;
 }
 
@@ -90,7 +91,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   std::unique_ptr<emberline::frontend::DeviceContext> context =
       emberline::frontend::openDeviceContext(*selection, &error);
   if (!context) {
-    tell(error, MB_ICONERROR);
+    tell(emberline::frontend::deviceSetupText(*selection, error, language), MB_ICONERROR);
     return 1;
   }
 

@@ -9,7 +9,9 @@
 #include <memory>
 #include <vector>
 
+#include "frontend/device_advice.h"
 #include "platform/text_windows.h"
+#include "platform/windows_handles.h"
 
 namespace emberline::gui::win32 {
 
@@ -147,11 +149,7 @@ Win32Dialog::Win32Dialog(device::DeviceList& devices, workflows::Language langua
       clock_(clock),
       claim_(std::move(claim)) {}
 
-Win32Dialog::~Win32Dialog() {
-  tearDown();
-  if (big_icon_) DestroyIcon(big_icon_);
-  if (small_icon_) DestroyIcon(small_icon_);
-}
+Win32Dialog::~Win32Dialog() { tearDown(); }
 
 int Win32Dialog::runModal() {
   const DLGTEMPLATE* tmpl = findDialogTemplate(module_, kMainDialogId, resourceLanguage(language_));
@@ -183,6 +181,7 @@ void Win32Dialog::initialise(HWND hwnd) {
   options.clock = clock_;
   options.chip_text_decoder = platform::utf8FromAnsi;
   options.claim_camera = claim_;
+  options.no_camera_advice = [this] { return frontend::noCameraAdvice(devices_, language_); };
   controller_ = std::make_unique<app::CEmberline_testDlg>(devices_, *this, workers_, std::move(options));
   initialising_ = true;
   controller_->OnInitDialog();
@@ -236,6 +235,10 @@ INT_PTR Win32Dialog::handle(UINT message, WPARAM wparam, LPARAM lparam) {
     }
     case WM_CLOSE:
       close(IDCANCEL);
+      return TRUE;
+    case WM_QUERYENDSESSION:
+      if (!shutdown_block_) return FALSE;
+      SetWindowLongPtrW(hwnd_, DWLP_MSGRESULT, FALSE);  // not now: the flash is being written
       return TRUE;
     case WM_DESTROY:
       KillTimer(hwnd_, kScreenTickTimer);
@@ -321,8 +324,7 @@ void Win32Dialog::runOnUiThread(const std::function<void()>& fn) {
   // SendMessage was seen to stay undelivered for good while another
   // program's window took the foreground. Every message loop of the dialog's
   // thread (its own, a message box's, the file dialog's) dispatches it.
-  const std::unique_ptr<void, decltype(&CloseHandle)> done(CreateEventW(nullptr, TRUE, FALSE, nullptr),
-                                                           &CloseHandle);
+  const platform::UniqueHandle done(CreateEventW(nullptr, TRUE, FALSE, nullptr));
   if (!done || !post([&fn] { fn(); }, done.get())) return;
   WaitForSingleObject(done.get(), INFINITE);
 }
@@ -350,13 +352,13 @@ void Win32Dialog::setProgress(int id, int minimum, int maximum, int position) {
 
 void Win32Dialog::setDialogIcon() {
   if (!big_icon_)
-    big_icon_ = static_cast<HICON>(LoadImageW(module_, MAKEINTRESOURCEW(kIconId), IMAGE_ICON,
-                                              GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0));
+    big_icon_.reset(static_cast<HICON>(LoadImageW(module_, MAKEINTRESOURCEW(kIconId), IMAGE_ICON,
+                                                  GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0)));
   if (!small_icon_)
-    small_icon_ = static_cast<HICON>(LoadImageW(module_, MAKEINTRESOURCEW(kIconId), IMAGE_ICON,
-                                                GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
-  SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big_icon_));
-  SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small_icon_));
+    small_icon_.reset(static_cast<HICON>(LoadImageW(module_, MAKEINTRESOURCEW(kIconId), IMAGE_ICON,
+                                                    GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0)));
+  SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big_icon_.get()));
+  SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small_icon_.get()));
 }
 
 void Win32Dialog::addSystemMenuItem(unsigned command, const std::string& text) {
@@ -440,6 +442,17 @@ void Win32Dialog::endDialog(int result) {
   }
   // Once the current handler (or a worker's last call) has returned.
   post([this, result] { EndDialog(hwnd_, result); });
+}
+
+void Win32Dialog::workflowStarted(bool writes_flash) {
+  if (!writes_flash) return;
+  machine_hold_ = platform::holdMachine({platform::kBurningReason, {}});
+  shutdown_block_ = std::make_unique<platform::win32::ShutdownBlock>(hwnd_, platform::kBurningReason);
+}
+
+void Win32Dialog::workflowEnded() {
+  shutdown_block_.reset();
+  machine_hold_.reset();
 }
 
 void Win32Dialog::setScreenTick(std::function<void()> tick) {

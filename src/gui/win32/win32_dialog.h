@@ -27,6 +27,9 @@
 #include "core/app/main_dialog.h"
 #include "core/app/worker_launcher.h"
 #include "core/workflows/strings.h"
+#include "platform/machine_hold.h"
+#include "platform/win32/machine_hold_windows.h"
+#include "platform/windows_handles.h"
 
 namespace emberline::device {
 class Clock;
@@ -76,6 +79,10 @@ class Win32Dialog final : public app::DialogView {
   void endDialog(int result) override;
   // Calls `tick` at screen rate on the dialog's thread while it is set.
   void setScreenTick(std::function<void()> tick) override;
+  // While a burn or an erase runs: the machine stays awake, and a shutdown
+  // or log-off waits with the reason shown (WM_QUERYENDSESSION refused).
+  void workflowStarted(bool writes_flash) override;
+  void workflowEnded() override;
 
  private:
   static INT_PTR CALLBACK dialogProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
@@ -100,13 +107,15 @@ class Win32Dialog final : public app::DialogView {
   app::ClaimCamera claim_;
   DWORD ui_thread_ = 0;
   HWND hwnd_ = nullptr;
-  HICON big_icon_ = nullptr;
-  HICON small_icon_ = nullptr;
+  platform::UniqueIcon big_icon_;
+  platform::UniqueIcon small_icon_;
   app::WorkerThread workers_;
   std::unique_ptr<app::CEmberline_testDlg> controller_;
   std::function<void()> screen_tick_;
   std::optional<int> init_end_result_;  // an end asked for during initialisation
   bool initialising_ = false;
+  std::unique_ptr<platform::MachineHold> machine_hold_;
+  std::unique_ptr<platform::win32::ShutdownBlock> shutdown_block_;
 };
 
 }  // namespace emberline::gui::win32

@@ -1,19 +1,19 @@
-// Camera locks on Windows: an exclusive byte-range lock on a lock file, held
-// by the open handle and dropped by the system when the holder dies. A
-// simulated camera is locked on a file beside its state file; a real one on
-// a file named after its device path in the temporary folder (a device path
-// cannot be opened as a file). The holder writes its process id into the
-// file for the message of the one refused.
+// Camera locks on Windows. A simulated camera: an exclusive byte-range lock
+// on a file beside its state file, held by the open handle and dropped by the
+// system when the holder dies; the holder writes its process id into the
+// file for the message of the one refused. A real camera: a machine-wide
+// mutex named after its device path (device_lock.cpp).
 
 #include <windows.h>
 
 #include <filesystem>
-#include <functional>
 #include <system_error>
 
 #include "platform/camera_lock.h"
 #include "platform/text_windows.h"
+#include "platform/win32/device_lock.h"
 #include "platform/windows_errors.h"
+#include "platform/windows_handles.h"
 
 namespace emberline::platform {
 
@@ -21,52 +21,43 @@ namespace {
 
 class FileCameraLock final : public CameraLock {
  public:
-  explicit FileCameraLock(HANDLE handle) : handle_(handle) {}
-  ~FileCameraLock() override { ::CloseHandle(handle_); }
+  explicit FileCameraLock(UniqueHandle handle) : handle_(std::move(handle)) {}
 
  private:
-  HANDLE handle_;
+  UniqueHandle handle_;
 };
 
-std::filesystem::path lockPathFor(const std::string& camera_path, bool simulated) {
-  if (simulated) {
-    std::error_code ec;
-    const auto state = std::filesystem::path(wideFromUtf8(camera_path));
-    const auto absolute = std::filesystem::weakly_canonical(state, ec);
-    auto path = ec ? state : absolute;
-    path += L".lock";
-    return path;
-  }
+std::filesystem::path lockPathFor(const std::string& state_file) {
   std::error_code ec;
-  auto folder = std::filesystem::temp_directory_path(ec);
-  // Device paths differ in case only by accident: one camera, one lock.
-  std::wstring wide = wideFromUtf8(camera_path);
-  ::CharLowerBuffW(wide.data(), static_cast<DWORD>(wide.size()));
-  const auto key = std::hash<std::wstring>{}(wide);
-  return folder / (L"emberline-camera-" + std::to_wstring(key) + L".lock");
+  const auto state = std::filesystem::path(wideFromUtf8(state_file));
+  const auto absolute = std::filesystem::weakly_canonical(state, ec);
+  auto path = ec ? state : absolute;
+  path += L".lock";
+  return path;
 }
 
 long holderOf(const std::filesystem::path& path) {
-  const HANDLE handle = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return 0;
+  const UniqueHandle handle(::CreateFileW(path.c_str(), GENERIC_READ,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!handle) return 0;
   char text[32] = {};
   DWORD read = 0;
   // The holder's lock covers a byte far past the text, so the text reads.
-  const bool ok = ::ReadFile(handle, text, sizeof text - 1, &read, nullptr);
-  ::CloseHandle(handle);
+  const bool ok = ::ReadFile(handle.get(), text, sizeof text - 1, &read, nullptr);
   return ok ? std::strtol(text, nullptr, 10) : 0;
 }
 
 }  // namespace
 
 LockAttempt lockCamera(const std::string& camera_path, bool simulated) {
+  if (!simulated) return win32::lockDevice(camera_path);
   LockAttempt attempt;
-  const auto path = lockPathFor(camera_path, simulated);
-  const HANDLE handle = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) {
+  const auto path = lockPathFor(camera_path);
+  UniqueHandle handle(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!handle) {
     attempt.error = "cannot create the lock file " + utf8FromWide(path.wstring()) + ": " +
                     std::generic_category().message(-lastErrno());
     return attempt;
@@ -74,9 +65,9 @@ LockAttempt lockCamera(const std::string& camera_path, bool simulated) {
   // The lock is on one byte well past the holder's id, so others can read it.
   OVERLAPPED where{};
   where.Offset = 0x10000;
-  if (!::LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &where)) {
+  if (!::LockFileEx(handle.get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &where)) {
     const DWORD error = ::GetLastError();
-    ::CloseHandle(handle);
+    handle.reset();
     if (error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING) {
       attempt.state = LockAttempt::State::Busy;
       attempt.holder = holderOf(path);
@@ -88,10 +79,11 @@ LockAttempt lockCamera(const std::string& camera_path, bool simulated) {
   }
   const std::string pid = std::to_string(::GetCurrentProcessId()) + "\n";
   DWORD written = 0;
-  ::SetFilePointer(handle, 0, nullptr, FILE_BEGIN);
-  if (::WriteFile(handle, pid.data(), static_cast<DWORD>(pid.size()), &written, nullptr)) ::SetEndOfFile(handle);
+  ::SetFilePointer(handle.get(), 0, nullptr, FILE_BEGIN);
+  if (::WriteFile(handle.get(), pid.data(), static_cast<DWORD>(pid.size()), &written, nullptr))
+    ::SetEndOfFile(handle.get());
   attempt.state = LockAttempt::State::Taken;
-  attempt.lock = std::make_unique<FileCameraLock>(handle);
+  attempt.lock = std::make_unique<FileCameraLock>(std::move(handle));
   return attempt;
 }
 
