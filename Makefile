@@ -3,7 +3,8 @@
 JOBS ?= $(shell nproc)
 CTEST_FLAGS ?= --output-on-failure -j $(JOBS)
 
-.PHONY: all deps build release test test-default test-asan test-tsan test-windows windows fuzz demo gui bench clean
+.PHONY: all deps build release test test-default test-asan test-tsan test-windows windows fuzz demo gui bench clean \
+        package package-deb package-windows-x64 package-windows-x86 test-package
 
 all: build
 
@@ -59,10 +60,40 @@ windows: deps
 fuzz: deps
 	@if [ -f fuzz/run.sh ]; then ./fuzz/run.sh; fi
 
+# The packages, in build/packages/: emberline_VERSION_amd64.deb, and for
+# Windows x64 and x86 an installer and a portable zip,
+# emberline-VERSION-windows-{x64,x86}.{msi,zip}. Each is made from the
+# project's install rules (packaging/).
+package: package-deb package-windows-x64 package-windows-x86
+	@ls -1 build/packages/*
+
+package-deb: deps
+	@cmake --preset release >/dev/null
+	@cmake --build --preset release --target deb
+	@mkdir -p build/packages && rm -f build/packages/*.deb
+	@cp build/release/packaging/deb/emberline_*.deb build/packages/
+
+package-windows-x64 package-windows-x86: package-windows-%: deps
+	@arch=$$(echo $* | sed 's/x64/x86_64/;s/x86$$/i686/') && \
+	  cmake --preset windows-$$arch >/dev/null && \
+	  cmake --build --preset windows-$$arch -j $(JOBS) --target windows-packages && \
+	  mkdir -p build/packages && rm -f build/packages/*-windows-$*.* && \
+	  cp build/windows/$$arch/packages/*-windows-$*.msi build/windows/$$arch/packages/*-windows-$*.zip build/packages/
+
+# The packages installed, run and removed: the .deb with dpkg (root, through
+# sudo when needed: CI's machine is thrown away afterwards), the x64 MSI under
+# wine64 in a fresh prefix, the zip's content against its README.txt. The x86
+# programs are not built here (`make package` builds them): see the README's
+# "Packages".
+test-package: package-deb package-windows-x64
+	@$$([ "$$(id -u)" -eq 0 ] || echo sudo) tests/packaging/deb_install_test.sh build/packages/emberline_*_amd64.deb
+	@tests/packaging/msi_install_test.sh build/packages/emberline-*-windows-x64.msi build/windows/x86_64
+	@tests/packaging/zip_content_test.sh build/packages/emberline-*-windows-x64.zip
+
 # Everything CI runs: the suite, the suite again under ASan+UBSan, the
-# threaded tests under TSan, the Windows suite under wine64, and a short
-# bounded fuzz run.
-test: test-default test-asan test-tsan test-windows fuzz
+# threaded tests under TSan, the Windows suite under wine64, a short bounded
+# fuzz run, and the packages installed and removed.
+test: test-default test-asan test-tsan test-windows fuzz test-package
 
 demo: release
 	@./scripts/demo.sh build/release

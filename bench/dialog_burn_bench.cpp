@@ -142,6 +142,8 @@ class DialogBurn {
         });
     if (!dialog_->initialise()) return;
     dialog_->show();
+    // The camera is found on the dialog's worker.
+    while (dialog_->controller().busy()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
     dialog_->controller().OnDropFiles({image});
     dialog_->control(emberline::workflows::kCtlFwVersion)->installEventFilter(&end_);
     ready_ = true;

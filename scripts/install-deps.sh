@@ -7,6 +7,7 @@ packages=(
   build-essential cmake g++ make pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev libudev-dev
+  libsystemd-dev  # sd-bus: the logind inhibitors that keep the machine awake during a burn
   qt6-base-dev qt6-base-dev-tools qt6-translations-l10n
   xvfb xauth fonts-wqy-microhei
   clang libclang-rt-14-dev
@@ -15,6 +16,10 @@ packages=(
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
   binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
   wine64
+  # Packages: the .deb (debhelper, and lintian to check it), the MSI (wixl and
+  # msitools), and the checks of what they install.
+  debhelper dpkg-dev lintian wixl msitools unzip
+  desktop-file-utils appstream bash-completion man-db
 )
 
 missing=()

@@ -11,6 +11,7 @@
 #include "cli/text_format.h"
 #include "cli/workflow_frame.h"
 #include "core/device/utf8_path.h"
+#include "core/station/image_identity.h"
 #include "core/workflows/camera_session.h"
 
 namespace emberline::cli {
@@ -24,6 +25,7 @@ class BurnCommand final : public Command {
     return "Write a 131,072-byte image into the camera's flash: \"Erase and Check\", \"Burning\", \"Verify\".";
   }
   DeviceNeed need() const override { return DeviceNeed::Camera; }
+  bool writesFlash() const override { return true; }
 
   void declare(CLI::App& command) override {
     command.add_option("IMAGE", image_, "The image file (exactly 131,072 bytes, starting with the family signature)")
@@ -58,6 +60,12 @@ class BurnCommand final : public Command {
     auto& session = *ctx.session;
     auto& details = ctx.report.details();
     details["verify"] = verify_;
+    // Which image this is, as the dialog and the station window show it.
+    const auto chip = session.chipId();
+    const auto identity = station::identifyImage(session.image(), chip ? std::optional(chip) : std::nullopt);
+    details["image_version"] = identity.version;
+    details["image_sha256"] = identity.sha256;
+    ctx.report.say("Image: " + visibleText(identity.line()));
 
     if (!backup_.empty()) {
       // The export's own frame: its status text, and no burn when it failed.

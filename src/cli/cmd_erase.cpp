@@ -20,6 +20,7 @@ class EraseCommand final : public Command {
     return "Erase the whole flash and check that it reads blank (write protection stays lifted).";
   }
   DeviceNeed need() const override { return DeviceNeed::Camera; }
+  bool writesFlash() const override { return true; }
   void declare(CLI::App& command) override {
     command.add_option("--record", record_,
                        "Append one JSON line per camera and attempt to FILE, flushed to disk")

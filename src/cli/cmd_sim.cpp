@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "cli/cmd_sim_fault.h"
+#include "cli/cmd_sim_from_trace.h"
 #include "cli/command.h"
 #include "cli/command_runner.h"
 #include "cli/number_parsing.h"
@@ -16,6 +17,7 @@
 #include "core/serialflash/catalogue.h"
 #include "platform/camera_lock.h"
 #include "sim/chip_memory_layout.h"
+#include "sim/replay_camera.h"
 #include "sim/sim_camera.h"
 
 namespace emberline::cli {
@@ -110,11 +112,21 @@ class SimCommand final : public Command {
     fault_ = command.add_subcommand("fault", "Set or clear the faults a simulated camera keeps in its state file");
     fault_->fallthrough();
     declareSimFault(*fault_, fault_options_);
+
+    from_trace_ = command.add_subcommand("from-trace", "Make a simulated camera from a trace or a doctor bundle");
+    from_trace_->fallthrough();
+    declareFromTrace(*from_trace_, from_trace_options_);
+  }
+
+  std::vector<FileUse> files() const override {
+    return from_trace_ != nullptr && from_trace_->parsed() ? fromTraceFiles(from_trace_options_)
+                                                           : std::vector<FileUse>{};
   }
 
   Outcome run(RunContext& ctx) override {
     if (init_->parsed()) return init(ctx);
     if (fault_->parsed()) return fault(ctx);
+    if (from_trace_->parsed()) return runFromTrace(from_trace_options_, ctx.report);
     return show(ctx);
   }
 
@@ -225,6 +237,7 @@ class SimCommand final : public Command {
 
   Outcome show(RunContext& ctx) {
     std::string error;
+    if (sim::isReplayFile(utf8Path(show_path_))) return showReplay(ctx);
     auto camera = sim::SimCamera::load(utf8Path(show_path_), &error);
     if (!camera) {
       ctx.report.fail(error.empty() ? "cannot read " + show_path_ : error);
@@ -232,6 +245,21 @@ class SimCommand final : public Command {
     }
     ctx.report.details()["path"] = show_path_;
     describe(ctx.report, *camera);
+    return Outcome::Success;
+  }
+
+  Outcome showReplay(RunContext& ctx) {
+    std::string error;
+    const auto camera = sim::loadReplayCamera(utf8Path(show_path_), error);
+    if (!camera) {
+      ctx.report.fail(error);
+      return Outcome::CameraUnavailable;
+    }
+    ctx.report.details()["path"] = show_path_;
+    ctx.report.details()["replay"] = true;
+    ctx.report.details()["requests"] = camera->expected();
+    ctx.report.say("Replaying camera: expects " + std::to_string(camera->expected()) +
+                   " requests in the traced order (made with 'emberline sim from-trace --replay')");
     return Outcome::Success;
   }
 
@@ -354,6 +382,8 @@ class SimCommand final : public Command {
   CLI::App* init_ = nullptr;
   CLI::App* show_ = nullptr;
   CLI::App* fault_ = nullptr;
+  CLI::App* from_trace_ = nullptr;
+  FromTraceOptions from_trace_options_;
 };
 
 }  // namespace

@@ -6,10 +6,12 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/command.h"
+#include "cli/command_runner.h"
 #include "cli/report.h"
 #include "cli/station_output.h"
 #include "cli/station_run.h"
 #include "cli/terminal_ui.h"
+#include "core/device/utf8_path.h"
 #include "frontend/attempt_json.h"
 #include "frontend/hotplug.h"
 #include "frontend/record_log.h"
@@ -39,7 +41,8 @@ class WatchCommand final : public Command {
     command.add_option("--record", record_, "Append one JSON line per camera and attempt to FILE, flushed to disk")
         ->option_text("FILE");
     command.footer(
-        "Cameras come from udev, or with --device sim-dir:DIR[?latency-us=N] from a folder of simulated "
+        "Cameras come from udev (on Windows from its device notifications), or with --device "
+        "sim-dir:DIR[?latency-us=N] from a folder of simulated "
         "cameras (a *.sim file appearing is a camera plugged in once it is complete, one removed is "
         "unplugged; one that could not be opened is tried again when its file changes). Cameras "
         "present at the start count as plugged in. A camera is burned once per plug-in. Ctrl-C stops "
@@ -84,12 +87,13 @@ class WatchCommand final : public Command {
     }
 
     station::JobSettings settings;
-    settings.image = image_;
+    settings.image = utf8Path(image_);
     settings.verify_full = verify_ == "full";
     if (log) settings.keep_record = [&log](const station::AttemptRecord& record) { return log->keep(record); };
 
     StationOutput output(report.human(), isInteractive(report.human()));
     const auto began = std::chrono::steady_clock::now();
+    const auto hold = holdMachineForTheRun();
     station::Station station(settings, output);
     watch(*source, station, output, ctx.stop);
     output.note("stopping: waiting for the burns in flight");

@@ -107,6 +107,10 @@ class Command {
   virtual Outcome run(RunContext& context) = 0;
   // The files named on the command line, inputs and outputs.
   virtual std::vector<FileUse> files() const { return {}; }
+  // True for commands that write the flash (burn, erase): the machine is
+  // kept awake, and a shutdown asked for meanwhile stops the command at its
+  // next safe point.
+  virtual bool writesFlash() const { return false; }
   // Set when the options ask for several cameras or a record.
   virtual std::optional<StationRequest> stationRequest(const GlobalOptions& options) const {
     (void)options;
@@ -125,5 +129,6 @@ std::unique_ptr<Command> makeVersionCommand();
 std::unique_ptr<Command> makeSimCommand();
 std::unique_ptr<Command> makeUdevRuleCommand();
 std::unique_ptr<Command> makeWatchCommand();
+std::unique_ptr<Command> makeDoctorCommand();
 
 }  // namespace emberline::cli

@@ -25,6 +25,7 @@
 #include "platform/camera_lock.h"
 #include "platform/file_replacement.h"
 #include "platform/sleep.h"
+#include "platform/stop_signals.h"
 #include "platform/user_language.h"
 
 namespace emberline::cli {
@@ -199,6 +200,7 @@ int runOnCamera(Command& command, RunContext& ctx, const frontend::DeviceSpec& s
     report.fail("interrupted before the command began; nothing was changed on the camera");
     return finish(stopAware(ctx, stop, Outcome::OperationFailed));
   }
+  const auto hold = command.writesFlash() ? holdMachineForTheRun() : nullptr;
   const Outcome outcome = stopAware(ctx, stop, command.run(ctx));
   terminal.finishLine();
   if (outcome != Outcome::Success) {
@@ -225,6 +227,10 @@ bool claimCamera(const std::string& path, bool simulated, Report& report,
   }
   held = std::move(attempt.lock);
   return true;
+}
+
+std::unique_ptr<platform::MachineHold> holdMachineForTheRun() {
+  return platform::holdMachine({platform::kBurningReason, platform::stopForShutdown});
 }
 
 std::string sameFileConflict(const std::vector<FileUse>& files) {

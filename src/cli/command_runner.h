@@ -11,6 +11,7 @@
 
 #include "cli/command.h"
 #include "core/device/stop_token.h"
+#include "platform/machine_hold.h"
 
 namespace emberline::platform {
 class CameraLock;
@@ -30,6 +31,11 @@ int runCommand(Command& command, const GlobalOptions& options, std::FILE* out, s
 // leaves the camera's own open (or load) to say what is wrong.
 bool claimCamera(const std::string& path, bool simulated, Report& report,
                  std::unique_ptr<platform::CameraLock>& held);
+
+// Keeps the machine awake while a burn, an erase, a station or a watch runs;
+// a shutdown or log-off asked for meanwhile becomes a stop request (a
+// termination) that the work sees at its next safe point.
+std::unique_ptr<platform::MachineHold> holdMachineForTheRun();
 
 // The first two of `files` that are one file while one of them is written,
 // as a message naming both; empty when there are none.

@@ -17,10 +17,7 @@
 #include "core/device/stop_token.h"
 #include "platform/console.h"
 #include "platform/stop_signals.h"
-
-#ifndef EMBERLINE_VERSION
-#define EMBERLINE_VERSION "unknown"
-#endif
+#include "version/version.h"
 
 namespace {
 
@@ -75,6 +72,7 @@ int main(int argc, char** argv) {
   commands.push_back(makeExportCommand());
   commands.push_back(makeVersionCommand());
   commands.push_back(makeWatchCommand());
+  commands.push_back(makeDoctorCommand());
   commands.push_back(makeSimCommand());
 #ifdef __linux__
   commands.push_back(makeUdevRuleCommand());  // access to the cameras is a udev matter
@@ -85,7 +83,7 @@ int main(int argc, char** argv) {
   app.name("emberline");
   // The same syntax everywhere: on Windows CLI11 would take /PATH for an option.
   app.allow_windows_style_options(false);
-  app.set_version_flag("--version", "emberline " EMBERLINE_VERSION);
+  app.set_version_flag("--version", "emberline " + std::string(emberline::version::program()));
   app.require_subcommand(1);
   app.footer(std::string(exitStatusHelp()));
 
@@ -122,7 +120,8 @@ int main(int argc, char** argv) {
       app.exit(e, text, text);
       const bool version = e.get_name() == "CallForVersion";
       if (json) {
-        report.details()[version ? "version" : "help"] = version ? EMBERLINE_VERSION : text.str();
+        report.details()[version ? "version" : "help"] =
+            version ? std::string(emberline::version::program()) : text.str();
       } else {
         std::fputs(text.str().c_str(), stdout);
       }

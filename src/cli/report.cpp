@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "cli/recording_ui.h"
+#include "version/version.h"
 
 namespace emberline::cli {
 
@@ -56,6 +57,7 @@ int Report::finish(Outcome outcome, const RecordingUiPort* ui) {
     doc["outcome"] = outcomeName(outcome);
     doc["exit_code"] = code;
     if (outcome != Outcome::Success) doc["error"] = failure_;
+    doc["program_version"] = version::program();
     for (const auto& [key, value] : details_.items()) doc[key] = value;
     if (ui) {
       const auto recorded = ui->toJson();

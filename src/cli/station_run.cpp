@@ -5,7 +5,9 @@
 #include <set>
 #include <thread>
 
+#include "cli/command_runner.h"
 #include "cli/terminal_ui.h"
+#include "core/device/utf8_path.h"
 #include "core/station/station.h"
 #include "core/workflows/camera_session.h"
 #include "frontend/attempt_json.h"
@@ -29,7 +31,7 @@ Outcome jobOutcome(station::JobResult result) {
 }
 
 Outcome checkStationImage(const std::string& image, Report& report) {
-  std::ifstream in(image, std::ios::binary);
+  std::ifstream in(utf8Path(image), std::ios::binary);
   std::vector<char> bytes(workflows::kImageSize + 1);
   if (in) in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   if (!in && !in.eof()) {
@@ -125,7 +127,7 @@ int runStation(const StationRequest& request, const GlobalOptions& options, work
 
   station::JobSettings settings;
   settings.operation = request.erase ? station::Operation::Erase : station::Operation::Burn;
-  settings.image = request.image;
+  settings.image = utf8Path(request.image);
   settings.verify_full = request.verify_full;
   if (log) settings.keep_record = [&log](const station::AttemptRecord& record) { return log->keep(record); };
 
@@ -134,6 +136,7 @@ int runStation(const StationRequest& request, const GlobalOptions& options, work
   std::vector<station::AttemptRecord> results;
   station::StationTally tally;
   {
+    const auto hold = holdMachineForTheRun();
     station::Station station(settings, output);
     for (auto& target : targets) station.start(std::move(target));
     // Ctrl-C: cameras not yet written are left alone; burns in flight end.

@@ -5,7 +5,9 @@
 //    "selector":3,"op":"SET","payload":"0a1b...","result":0}
 // time_us counts from the start of the run; payload is lower-case hex (Set:
 // as sent, Get: as received); result is 0 or a negative errno. The search for
-// the extension unit appears as "op":"SUPPORT" (selector 0). Driver-property
+// the extension unit appears as "op":"SUPPORT" (selector 0), a question for a
+// control's length as "op":"LEN" (payload: the length, two bytes little-endian).
+// Driver-property
 // requests (the chip-id fallback) say "request":"driver" and add
 // "property_set".
 

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <ctime>
 
+#include "version/version.h"
+
 namespace emberline::frontend {
 
 std::string isoUtc(std::chrono::system_clock::time_point time) {
@@ -49,6 +51,7 @@ nlohmann::ordered_json attemptJson(const station::AttemptRecord& r, const std::s
   j["start"] = isoUtc(r.start);
   j["end"] = isoUtc(r.end);
   j["host"] = host;
+  j["program_version"] = version::program();
   j["device"] = r.device;
   j["port"] = r.port.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(r.port);
   j["chip_id"] = orNull(r.chip_id);
@@ -66,6 +69,10 @@ nlohmann::ordered_json attemptJson(const station::AttemptRecord& r, const std::s
   j["requests"] = r.requests;
   j["result"] = station::resultName(r.result);
   j["error"] = r.error.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(r.error);
+  // The operator's line for the failure, in English (what the station window
+  // shows in its own language).
+  const auto advice = workflows::operatorAdvice(r.failure_kind, workflows::Language::English);
+  j["advice"] = advice.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(std::string(advice));
   j["first_difference"] = orNull(r.first_difference);
   return j;
 }

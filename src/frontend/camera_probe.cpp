@@ -39,6 +39,7 @@ ProbeResult probeDevices(device::DeviceList& devices) {
       const auto opened = devices.open(entries[i], &error);
       if (!opened) {
         probed.open_error = error != 0 ? error : -ENODEV;
+        probed.open_detail = devices.failureDetail();
       } else if (!opened->findExtensionUnitNode(device::kExtensionUnitPropertySet)) {
         probed.unit_problem = opened->unitLookupProblem();
       }

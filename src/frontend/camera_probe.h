@@ -18,6 +18,7 @@ struct ProbedDevice {
   std::size_t index = 0;     // position in the device list
   device::DeviceEntry entry;
   int open_error = 0;        // negative errno when the device could not be opened
+  std::string open_detail;   // the platform's own code for that, when it has one
   bool answers = false;      // the vendor extension unit gave the chip id
   std::optional<std::uint32_t> node_id;  // the unit's node as discovery bound it
   std::optional<std::uint8_t> chip_id;

@@ -25,6 +25,11 @@ class DelayedDevice final : public device::CaptureDevice {
     return inner_->control(request);
   }
 
+  // Answered by the driver, not the camera: no bus time.
+  int controlLength(std::uint32_t node_id, std::uint32_t selector, std::size_t& length) override {
+    return inner_->controlLength(node_id, selector, length);
+  }
+
   int driverProperty(const device::Guid& property_set, device::XuOp op,
                      std::span<std::uint8_t, 40> record) override {
     clock_.sleepFor(latency_);

@@ -12,7 +12,9 @@
 #include "core/device/utf8_path.h"
 #include "frontend/delayed_device_list.h"
 #include "frontend/platform_devices.h"
+#include "frontend/replay_context.h"
 #include "platform/sleep.h"
+#include "sim/replay_camera.h"
 #include "sim/sim_camera.h"
 
 namespace emberline::frontend {
@@ -201,6 +203,7 @@ std::unique_ptr<DeviceContext> openSim(const DeviceSpec& selection, std::string*
                         " (create one with 'emberline sim init " + selection.sim_state.string() + "')");
     return nullptr;
   }
+  if (sim::isReplayFile(selection.sim_state)) return openReplayContext(selection.sim_state, error);
   std::string message;
   auto camera = sim::SimCamera::load(selection.sim_state, &message);
   if (!camera) {

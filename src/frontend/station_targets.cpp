@@ -5,6 +5,7 @@
 #include <system_error>
 #include <utility>
 
+#include "core/device/utf8_path.h"
 #include "frontend/camera_probe.h"
 #include "frontend/device_selection.h"
 #include "platform/camera_lock.h"
@@ -89,7 +90,7 @@ std::optional<station::JobTarget> makeJobTarget(const std::string& device, std::
   station::JobTarget target;
   target.device = device;
   const bool simulated = wanted->kind == DeviceSpec::Kind::Sim;
-  const std::string lock_path = simulated ? wanted->sim_state.string() : wanted->path;
+  const std::string lock_path = simulated ? utf8Text(wanted->sim_state) : wanted->path;
   if (!simulated) target.port = devicePort(wanted->path);
   target.open = [wanted = *wanted, lock_path, simulated,
                  unplugged](station::LinkFailure& failure) -> std::unique_ptr<station::CameraLink> {

@@ -22,4 +22,8 @@ bool stopRequested();
 // "interrupt", "termination", "hang-up" for the reasons above.
 const char* stopReasonName(int reason);
 
+// A shutdown or log-off the system announced other than by a signal
+// (logind, a window message): the same stop request as a termination.
+void stopForShutdown();
+
 }  // namespace emberline::platform

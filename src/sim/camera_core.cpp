@@ -81,6 +81,16 @@ int CameraCore::control(const device::ControlRequest& request) {
   return result;
 }
 
+int CameraCore::controlLength(std::uint32_t node_id, std::uint32_t selector, std::size_t& length) const {
+  std::lock_guard lock(mutex);
+  if (faults.vanished()) return -ENODEV;
+  if (node_id != settings.node_id) return -ENOENT;
+  const std::size_t bytes = ExtensionUnit::controlLength(selector);
+  if (bytes == 0) return -ENOENT;
+  length = bytes;
+  return 0;
+}
+
 // Property sets other than the two driver sets never reach the camera: the
 // platform refuses them, so they are neither numbered nor logged.
 int CameraCore::driverProperty(const device::Guid& property_set, device::XuOp op,

@@ -34,6 +34,8 @@ struct CameraCore {
   // The three ways a handle reaches the camera; each takes the lock.
   std::optional<std::uint32_t> findNode(const device::Guid& property_set) const;
   int control(const device::ControlRequest& request);
+  // The driver's answer from its cache: not a numbered request.
+  int controlLength(std::uint32_t node_id, std::uint32_t selector, std::size_t& length) const;
   int driverProperty(const device::Guid& property_set, device::XuOp op,
                      std::span<std::uint8_t, 40> record);
 

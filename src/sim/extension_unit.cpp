@@ -46,6 +46,17 @@ int ExtensionUnit::control(std::uint32_t selector, device::XuOp op,
   }
 }
 
+std::size_t ExtensionUnit::controlLength(std::uint32_t selector) {
+  switch (selector) {
+    case device::XU_SEL_REGISTER: return device::kRegisterPayloadSize;
+    case device::XU_SEL_MULTI: return device::kMultiPayloadSize;
+    case device::XU_SEL_FLASH:
+    case device::XU_SEL_SPACE9:
+    case device::XU_SEL_INFO: return device::kLibraryPayloadSize;
+    default: return 0;
+  }
+}
+
 std::uint16_t ExtensionUnit::registerAddressed(device::XuOp op,
                                                std::span<const std::uint8_t> payload) const {
   if (op == device::XuOp::Set && payload.size() >= 2) return addressOf(payload);

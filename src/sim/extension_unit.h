@@ -20,6 +20,10 @@ class ExtensionUnit {
  public:
   ExtensionUnit(const SimSettings& settings, SimDsp& dsp, const FaultGate& faults);
 
+  // The length of control `selector` as the camera declares it (the longest
+  // payload the unit takes on it); 0 for a control it does not have.
+  static std::size_t controlLength(std::uint32_t selector);
+
   // One request that reached the unit. A GET writes `payload` only when it
   // succeeds. 0 or -errno.
   int control(std::uint32_t selector, device::XuOp op, std::span<std::uint8_t> payload);

@@ -17,6 +17,9 @@ class CameraHandle final : public device::CaptureDevice {
     return core_->findNode(property_set);
   }
   int control(const device::ControlRequest& request) override { return core_->control(request); }
+  int controlLength(std::uint32_t node_id, std::uint32_t selector, std::size_t& length) override {
+    return core_->controlLength(node_id, selector, length);
+  }
   int driverProperty(const device::Guid& property_set, device::XuOp op,
                      std::span<std::uint8_t, 40> record) override {
     return core_->driverProperty(property_set, op, record);

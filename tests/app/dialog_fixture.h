@@ -14,6 +14,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "core/app/main_dialog.h"
@@ -45,11 +46,19 @@ class RecordingView : public DialogView {
   void addSystemMenuItem(unsigned c, const std::string& t) override { log("sysmenu " + std::to_string(c) + " " + t); }
   void insertTab(int i, const std::string& t) override { log("tab " + std::to_string(i) + " " + t); }
   void selectTab(int i) override { log("select " + std::to_string(i)); }
-  void showMessage(const std::string& text, const std::string& caption, MessageIcon icon) override {
+  void showMessage(const std::string& text, const std::string& caption, MessageIcon icon,
+                   const std::string& detail) override {
     icons.push_back(icon);
+    details.push_back(detail);
     log("message " + (caption.empty() ? text : caption + ": " + text));
     if (on_message) on_message();
   }
+  std::vector<std::string> details;  // of every message, in order
+  bool askYesNo(const std::string& text, bool default_yes) override {
+    log(std::string("ask ") + (default_yes ? "[yes] " : "[no] ") + text);
+    return answer;
+  }
+  bool answer = true;  // what the operator answers a question
   std::optional<std::filesystem::path> chooseSourceFile(const SourceFileDialog& settings) override {
     log("file-dialog " + std::string(settings.filters[0].pattern));
     return chosen_file;
@@ -62,6 +71,9 @@ class RecordingView : public DialogView {
     ended = result;
   }
   std::optional<int> ended;
+  void workflowStarted(bool writes_flash) override {
+    if (writes_flash) log("hold machine");  // awake, shutdown held off
+  }
   void workflowEnded() override { log("ended"); }
 
   // The events starting with `prefix`, that prefix removed.
@@ -120,6 +132,11 @@ struct DialogRig {
                           std::move(export_folder), station_window};
     dialog = std::make_unique<CEmberline_testDlg>(devices, view, launcher, std::move(options));
   }
+  // OnInitDialog, and the start-up's worker run to its end.
+  void open() {
+    dialog->OnInitDialog();
+    if constexpr (std::is_same_v<Launcher, HeldLauncher>) launcher.runHeld();
+  }
   std::set<int> visible() const {
     std::set<int> ids;
     for (const ControlTemplate& c : mainDialogControls())
@@ -142,7 +159,7 @@ struct DialogRig {
   std::unique_ptr<CEmberline_testDlg> dialog;  // last: it goes first
 };
 
-inline const std::set<int> kBurnPage{w::kCtlBrowse, w::kCtlImagePath, w::kCtlGo,
+inline const std::set<int> kBurnPage{w::kCtlBrowse, w::kCtlImagePath, w::kCtlGo, w::kCtlImageIdentity,
                                      w::kCtlProgressData, w::kCtlStatus, w::kCtlTab};
 inline const std::set<int> kAuxiliaryPage{w::kCtlEraseSf, w::kCtlRomExport, w::kCtlExportName, w::kCtlFwVersion,
                                           w::kCtlProgressData, w::kCtlStatus, w::kCtlTab};

@@ -3,6 +3,7 @@
 // export went, and what to do when no camera answers.
 
 #include "core/app/operator_texts.h"
+#include "core/station/sha256.h"
 #include "dialog_fixture.h"
 
 namespace emberline::app {
@@ -19,7 +20,7 @@ std::set<int> stageRowShown(const DialogRig<HeldLauncher>& rig) {
 
 TEST(StageRow, ShowsTheBurnsRealStateWheneverTheBurnPageIsShown) {
   DialogRig<HeldLauncher> rig;
-  rig.dialog->OnInitDialog();
+  rig.open();
   rig.dialog->OnDropFiles({writeImage("stages.src")});
   rig.dialog->OnBnClickedGo();
   // The burn runs its stages while the Auxiliary page is shown.
@@ -56,7 +57,7 @@ class CloseDuringWorkflow : public ::testing::TestWithParam<CloseCase> {};
 TEST_P(CloseDuringWorkflow, WaitsSaysSoAndShowsTheResultBeforeTheDialogEnds) {
   const CloseCase& c = GetParam();
   DialogRig<HeldLauncher> rig(c.language);
-  rig.dialog->OnInitDialog();
+  rig.open();
   if (c.with_image) rig.dialog->OnDropFiles({writeImage("close.src")});
   EXPECT_TRUE(rig.dialog->requestClose(1));  // nothing runs: at once
 
@@ -89,19 +90,80 @@ INSTANTIATE_TEST_SUITE_P(
     Languages, CloseDuringWorkflow,
     ::testing::Values(
         CloseCase{w::Language::English, false,
-                  {"No Task is Running...\nClosing when the task ends...", "", "Burn Failed!"},
+                  {"Closing when the task ends...", "", "Burn Failed!"},
                   MessageIcon::Warning},
         CloseCase{w::Language::SimplifiedChinese, true,
-                  {"请单击“开始烧录”！\n任务结束后关闭窗口...", "烧录中...\n任务结束后关闭窗口...",
+                  {"任务结束后关闭窗口...", "烧录中...\n任务结束后关闭窗口...",
                    "烧录成功！"},
                   MessageIcon::Information}),
     [](const auto& param_info) {
       return std::string(param_info.param.with_image ? "ChineseSuccess" : "EnglishFailure");
     });
 
+// The path box and the identity under it name the image GO burns, whatever
+// loads fail in between; an image that changed on disk is burned only on the
+// operator's word, and then as it was loaded.
+TEST(ImageBox, NamesTheImageGoBurnsAndAsksWhenItsFileChanged) {
+  for (const auto language : {w::Language::English, w::Language::SimplifiedChinese}) {
+    DialogRig<HeldLauncher> rig(language);
+    rig.open();
+    const auto path = [&] { return rig.dialog->control(w::kCtlImagePath).text; };
+    const auto identity = [&] { return rig.dialog->control(w::kCtlImageIdentity).text; };
+    const auto refused = writeImage("refused.src", w::kImageSize - 1);
+
+    rig.dialog->OnDropFiles({refused});  // nothing loaded yet: the box stays empty
+    EXPECT_EQ(path(), "");
+    EXPECT_EQ(identity(), "");
+    EXPECT_EQ(rig.view.messages().back(), "It is not a Rom file!\n\n" +
+                                              std::string(w::operatorAdvice(w::FailureKind::BadImage, language)));
+    EXPECT_EQ(rig.view.details.back(), refused.string());
+
+    // An image with a version block where chip 0x33 keeps it.
+    const auto image = writeImage("named.src");
+    std::vector<std::uint8_t> bytes = readFile(image);
+    const auto put = [&](std::size_t at, std::string_view text) { std::copy(text.begin(), text.end(), bytes.begin() + at); };
+    put(0x01F3, "QR5XS");
+    put(0x1E00, "2026-12-06");
+    put(0x1E0A, "EM-1234567");
+    put(0x1E14, "2612061200");
+    test::writeFile(image, bytes);
+    rig.dialog->OnDropFiles({image});
+    const std::string named = "QR5XS EM-1234567 2026-12-06 2612061200\nSHA-256 " + station::sha256Hex(bytes).substr(0, 8);
+    EXPECT_EQ(path(), image.string());
+    EXPECT_EQ(identity(), named);
+
+    for (const auto& bad : {refused, image.parent_path() / "missing.src"}) {
+      rig.dialog->OnDropFiles({bad});
+      EXPECT_EQ(path(), image.string());
+      EXPECT_EQ(identity(), named);
+      EXPECT_EQ(rig.view.details.back(), bad.string());
+    }
+
+    // The file changes after it was loaded: GO asks, No burns nothing.
+    std::vector<std::uint8_t> changed = bytes;
+    changed[0x100] ^= 0xFF;
+    test::writeFile(image, changed);
+    rig.view.answer = false;
+    rig.view.events.clear();
+    const int starts = rig.launcher.starts;
+    rig.dialog->OnBnClickedGo();
+    ASSERT_EQ(rig.view.matching("ask ").size(), 1u);
+    EXPECT_EQ(rig.view.matching("ask ")[0].rfind("[no] ", 0), 0u);
+    EXPECT_NE(rig.view.matching("ask ")[0].find(image.string()), std::string::npos);
+    EXPECT_EQ(rig.launcher.starts, starts);
+    // Yes burns the copy that was loaded, as the box still names it.
+    rig.view.answer = true;
+    rig.dialog->OnBnClickedGo();
+    rig.launcher.runHeld();
+    EXPECT_EQ(rig.status(), rig.dialog->loadString(w::kStrBurnSucceeded));
+    const auto flash = rig.camera->flash();
+    EXPECT_TRUE(std::equal(flash.begin(), flash.end() - 8, bytes.begin()));
+  }
+}
+
 TEST(DialogMessages, FailuresWarnAndTheVersionTextInforms) {
   DialogRig<> rig;
-  rig.dialog->OnInitDialog();
+  rig.open();
   rig.dialog->OnBnClickedGo();  // no image: "No Source File!"
   rig.dialog->OnBnClickedFwVersion();
   EXPECT_EQ(rig.view.messages().size(), 2u);
@@ -116,7 +178,7 @@ TEST(DialogExport, ShowsTheFullPathWrittenAndNamesAFolderItCannotWriteTo) {
   std::filesystem::current_path(folder);
   {
     DialogRig<> rig;  // writes into the current folder
-    rig.dialog->OnInitDialog();
+    rig.open();
     rig.dialog->OnBnClickedRomExport();
     std::filesystem::current_path(cwd);
     EXPECT_EQ(rig.status(), "Export Rom Successes!");
@@ -126,7 +188,7 @@ TEST(DialogExport, ShowsTheFullPathWrittenAndNamesAFolderItCannotWriteTo) {
   }
   for (const auto language : {w::Language::English, w::Language::SimplifiedChinese}) {
     DialogRig<> rig(language, true, folder / "missing");
-    rig.dialog->OnInitDialog();
+    rig.open();
     rig.dialog->OnBnClickedRomExport();
     ASSERT_EQ(rig.view.messages().size(), 1u);
     const std::string text = rig.view.messages()[0];
@@ -136,15 +198,20 @@ TEST(DialogExport, ShowsTheFullPathWrittenAndNamesAFolderItCannotWriteTo) {
   }
 }
 
-TEST(DialogStartup, WithoutACameraTellsTheOperatorWhatToCheck) {
-  for (const auto language : {w::Language::English, w::Language::SimplifiedChinese}) {
-    DialogRig<> rig(language, /*with_camera=*/false);
-    rig.dialog->OnInitDialog();
+// What to check is the platform's to say (frontend/device_advice); the
+// dialog puts it below the system's own text, in one box, and ends.
+TEST(DialogStartup, WithoutACameraShowsThePlatformsAdviceOnceAndEnds) {
+  for (const std::string advice : {"", "Check the cable."}) {
+    DialogRig<> rig(w::Language::English, /*with_camera=*/false);
+    DialogOptions options;
+    options.clock = &rig.clock;
+    if (!advice.empty()) options.no_camera_advice = [advice] { return advice; };
+    rig.dialog = std::make_unique<CEmberline_testDlg>(rig.devices, rig.view, rig.launcher, std::move(options));
+    rig.open();
     const auto messages = rig.view.messages();
-    ASSERT_EQ(messages.size(), 2u);
-    EXPECT_EQ(messages[0], "Can't find video device!\n\n" + noCameraAdvice(language));
-    for (const char* word : {"USB", "udev"}) EXPECT_NE(messages[0].find(word), std::string::npos);
-    EXPECT_EQ(messages[0].find("emberline list"), std::string::npos);
+    ASSERT_EQ(messages.size(), 1u);  // one failure, one box
+    EXPECT_EQ(rig.view.ended, -1);
+    EXPECT_EQ(messages[0], advice.empty() ? "Can't find video device!" : "Can't find video device!\n\n" + advice);
   }
 }
 

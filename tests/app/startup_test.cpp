@@ -8,14 +8,22 @@ namespace {
 using namespace testing;
 
 TEST(DialogStartup, WithCameraRunsItsStepsInOrderAndLeavesTheBurnPage) {
-  DialogRig<> rig;
-  EXPECT_TRUE(rig.dialog->OnInitDialog());
+  DialogRig<HeldLauncher> rig;
+  rig.dialog->OnInitDialog();
+  // The window is set up on the UI thread; the camera is looked for on the
+  // worker, with the start buttons off meanwhile.
   EXPECT_EQ(rig.view.events,
             (std::vector<std::string>{"sysmenu 16 &About Common USB Emberline...", "icon", "tab 0 Burn",
                                       "tab 1 Auxiliary Function", "select 0", "hide 1005", "hide 1006",
                                       "hide 1013", "hide 1017", "hide 1004", "hide 1007", "hide 1008",
                                       "hide 1009", "hide 1010", "hide 1011", "hide 1012",
-                                      "text 1014 No Task is Running..."}));
+                                      "text 1014 No Task is Running...", "disable 1002", "disable 1005",
+                                      "disable 1006", "disable 1017"}));
+  EXPECT_EQ(rig.camera->requestCount(), 0u);
+  rig.view.events.clear();
+  rig.launcher.runHeld();
+  EXPECT_EQ(rig.view.events, (std::vector<std::string>{"enable 1002", "enable 1005", "enable 1006",
+                                                       "enable 1017", "ended"}));
   EXPECT_EQ(rig.visible(), kBurnPage);
   EXPECT_EQ(rig.dialog->session()->chipId(), 0x33);
   EXPECT_TRUE(rig.imageIs(std::vector<std::uint8_t>(0x20000, 0xFF)));
@@ -33,15 +41,17 @@ TEST(DialogStartup, ACameraWhoseChipIdCannotBeReadGivesOneMessageAndTheDialogSta
   plan.vanish_after = rig.camera->requestCount() - before;
   rig.camera->setFaults(plan);
 
-  EXPECT_FALSE(rig.dialog->OnInitDialog());
-  EXPECT_EQ(rig.view.messages(), std::vector<std::string>{"GetChipIDValue Failed!"});
+  rig.open();
+  EXPECT_EQ(rig.view.messages(),
+            std::vector<std::string>{"GetChipIDValue Failed!\n\n" +
+                                     std::string(w::operatorAdvice(w::FailureKind::Unplugged, w::Language::English))});
   EXPECT_FALSE(rig.dialog->endResult());
   EXPECT_EQ(rig.visible(), kBurnPage);
 }
 
 TEST(DialogDestroy, WaitsForTheRunningWorkerThenFreesTheImage) {
   DialogRig<HeldLauncher> rig;
-  rig.dialog->OnInitDialog();
+  rig.open();
   rig.dialog->OnDropFiles({writeImage("destroy.src")});
   rig.dialog->OnBnClickedGo();
   ASSERT_FALSE(rig.dialog->canClose());
@@ -49,7 +59,7 @@ TEST(DialogDestroy, WaitsForTheRunningWorkerThenFreesTheImage) {
   EXPECT_EQ(rig.status(), "Burn Successes!");  // the worker ran to its end first
   EXPECT_EQ(rig.dialog->session(), nullptr);
   rig.dialog->OnBnClickedGo();  // handlers after destruction do nothing
-  EXPECT_EQ(rig.launcher.starts, 1);
+  EXPECT_EQ(rig.launcher.starts, 3);  // the start-up, the burn, and the session let go on the worker
 }
 
 // The window menu's station item, in both languages, before the About item.
@@ -57,7 +67,7 @@ class DialogStationItem : public ::testing::TestWithParam<std::pair<w::Language,
 
 TEST_P(DialogStationItem, OpensTheStationOnTheLoadedOrAChosenImageAndNeverWhileAWorkflowRuns) {
   DialogRig<HeldLauncher> rig(GetParam().first, true, {}, /*station_window=*/true);
-  rig.dialog->OnInitDialog();
+  rig.open();
   const std::vector<std::string> items = rig.view.matching("sysmenu ");
   ASSERT_EQ(items.size(), 2u);
   EXPECT_EQ(items[0], "32 " + GetParam().second);
@@ -100,7 +110,7 @@ INSTANTIATE_TEST_SUITE_P(Languages, DialogStationItem,
 
 TEST(DialogWithoutStation, AFaceWithoutAStationWindowOffersNoItemAndPassesTheCommandOn) {
   DialogRig<> rig;
-  rig.dialog->OnInitDialog();
+  rig.open();
   EXPECT_EQ(rig.view.matching("sysmenu ").size(), 1u);
   EXPECT_FALSE(rig.dialog->OnSysCommand(kIdmStation));
   EXPECT_TRUE(rig.view.matching("station ").empty());

@@ -87,13 +87,20 @@ TEST_F(CliTest, ExitStatusFollowsTheKindOfFailure) {
 
 TEST_F(CliTest, BurnThenExportGivesTheImageBack) {
   const std::string sim = makeSim();
-  const auto image = sampleImage();
+  auto image = sampleImage();
+  const std::string block = "2026-11-30EM-76543212611301745";  // the version fields, where chip 0x33 keeps them
+  std::copy(block.begin(), block.end(), image.begin() + 0x1E00);
+  std::copy_n("QR5XS", 5, image.begin() + 0x01F3);
   const auto image_path = writeFile("image.src", image);
 
   const auto burn = run({"--device", sim, "burn", image_path.string()});
   ASSERT_EQ(burn.exit_code, 0) << burn.err;
   EXPECT_NE(burn.out.find("Burn Successes!"), std::string::npos) << burn.out;
   EXPECT_NE(burn.out.find("Verify: OK!"), std::string::npos) << "plain stage lines when not a terminal";
+  // The image it burned, named as `version` reads it back from the camera.
+  const auto version = runJson({"--device", sim, "version"}, 0);
+  EXPECT_EQ(version["version_text"], nlohmann::json({"QR5XS", "EM-7654321", "2026-11-30", "2611301745"}));
+  EXPECT_EQ(burn.out.rfind("Image: QR5XS EM-7654321 2026-11-30 2611301745  SHA-256 ", 0), 0u) << burn.out;
 
   // A second command on the same file sees what the first one left.
   const auto exported = run({"--device", sim, "export", "back.src"});

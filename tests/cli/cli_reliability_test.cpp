@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "cli_fixture.h"
+#include "version/version.h"
 
 namespace emberline::test {
 namespace {
@@ -219,7 +220,9 @@ TEST_F(CliTest, JsonMeansOneObjectOnEveryPath) {
     const auto doc = nlohmann::json::parse(result.out, nullptr, false);
     ASSERT_TRUE(doc.is_object()) << c.args.back() << ": " << result.out;
     EXPECT_EQ(doc["exit_code"], c.exit_code);
+    EXPECT_EQ(doc["program_version"], version::program()) << c.args.back();
   }
+  EXPECT_EQ(run({"--version"}).out, "emberline " + std::string(version::program()) + "\n");
 }
 
 // The sim state cannot be written back: the burn happened on the camera

@@ -23,7 +23,7 @@ using namespace std::chrono_literals;
 // The fields every record carries, whatever the attempt ended with.
 const char* const kRecordFields[] = {"operation", "start", "end", "host", "device", "port", "chip_id",
                                      "version_before", "version_after", "stages", "requests", "result",
-                                     "error", "first_difference"};
+                                     "error", "advice", "first_difference"};
 
 // Every line of a record file; fails the test on a line that is not a whole record.
 std::vector<nlohmann::json> readRecords(const std::filesystem::path& file) {
@@ -319,6 +319,10 @@ TEST_F(StationCliTest, WatchBurnsEachPluggedCameraOnceAndEndsPulledOnes) {
     results[device.substr(device.rfind('/') + 1)].push_back(r["result"]);
     if (device.find("pulled.sim") != std::string::npos) {
       EXPECT_NE(r["error"].get<std::string>().find("unplugged"), std::string::npos);
+      EXPECT_EQ(r["advice"],
+                "The camera was unplugged while burning. Plug it in and burn again; do not use it before that.");
+    } else if (r["result"] == "passed") {
+      EXPECT_TRUE(r["advice"].is_null()) << device;
     }
   }
   using Results = std::vector<std::string>;

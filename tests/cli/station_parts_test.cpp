@@ -11,6 +11,7 @@
 #include "frontend/attempt_json.h"
 #include "frontend/hotplug.h"
 #include "platform/camera_lock.h"
+#include "version/version.h"
 
 namespace emberline {
 namespace {
@@ -55,6 +56,7 @@ TEST(AttemptJsonTest, FailedBurnKeepsEveryFieldWithNullsWhereNothingWasLearnt) {
   const auto j = frontend::attemptJson(r, "bench-3");
   EXPECT_EQ(j["result"], "failed");
   EXPECT_EQ(j["host"], "bench-3");
+  EXPECT_EQ(j["program_version"], version::program());
   EXPECT_TRUE(j["port"].is_null());
   EXPECT_TRUE(j["chip_id"].is_null());
   EXPECT_TRUE(j["version_after"].is_null());

@@ -43,8 +43,8 @@ namespace w = workflows;
 namespace emberline::gui::testing {
 
 // Answers every modal box that opens and records it: a message box by its
-// text ("caption: text" when the caption is not the dialog's), any other
-// dialog by its class name.
+// text ("caption: text" when the caption is not the dialog's; a question
+// "? text", answered `answer_yes`), any other dialog by its class name.
 class ModalWatcher : public QObject {
  public:
   ModalWatcher() {
@@ -53,6 +53,10 @@ class ModalWatcher : public QObject {
   }
   QStringList seen;
   QList<QMessageBox::Icon> icons;  // of every message box, in order
+  QStringList details;             // each box's detailed text
+  QList<bool> whole_titles;        // each box as wide as its title needs
+  QList<bool> default_no;          // each question: No is the default
+  bool answer_yes = false;
   std::function<bool(QMessageBox*)> on_message;      // false keeps the box open for now
   std::function<void(QFileDialog*)> on_file_dialog;  // default: cancel
   std::function<void(QDialog*)> on_dialog;           // then accepted
@@ -61,16 +65,23 @@ class ModalWatcher : public QObject {
   void poll() {
     QWidget* modal = QApplication::activeModalWidget();
     if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+      const bool question = box->button(QMessageBox::Ok) == nullptr;
       if (recorded_.insert(box).second) {
         const bool own = box->windowTitle() == box->parentWidget()->window()->windowTitle();
-        seen << (own ? box->text() : box->windowTitle() + ": " + box->text());
+        seen << (question ? "? " : "") + (own ? box->text() : box->windowTitle() + ": " + box->text());
         icons << box->icon();
+        details << box->detailedText();
+        box->adjustSize();
+        whole_titles << (box->width() >= titleWidth(box->windowTitle(), box->font()));
+        if (question) default_no << (box->defaultButton() == box->button(QMessageBox::No));
       }
       if (on_message && !on_message(box)) return;
       recorded_.erase(box);
-      box->button(QMessageBox::Ok)->click();
+      box->button(question ? (answer_yes ? QMessageBox::Yes : QMessageBox::No) : QMessageBox::Ok)->click();
     } else if (auto* files = qobject_cast<QFileDialog*>(modal)) {
       on_file_dialog ? on_file_dialog(files) : files->reject();
+    } else if (qobject_cast<EmberlineDialog*>(modal)) {
+      // The dialog itself, run modally: the operator's own window.
     } else if (auto* dialog = qobject_cast<QDialog*>(modal)) {
       seen << dialog->metaObject()->className();
       if (on_dialog) on_dialog(dialog);
@@ -110,6 +121,11 @@ inline std::filesystem::path writeImage(const std::string& name, std::size_t siz
 }
 
 using test::readFile;
+
+// The operator's line of a failure, as a box shows it.
+inline QString advice(w::FailureKind kind, w::Language language = w::Language::English) {
+  return QString::fromUtf8(w::operatorAdvice(kind, language).data());
+}
 
 // Drags `files` onto the dialog and drops them, as a file manager would;
 // returns once the drop event has been handled.
@@ -155,9 +171,11 @@ struct GuiRig {
     if (with_camera) devices.add(camera);
     dialog = std::make_unique<EmberlineDialog>(devices, language);
   }
+  // Shows the dialog once it has found the camera (on its worker).
   void open() {
     ASSERT_TRUE(dialog->initialise());
     dialog->show();
+    ASSERT_TRUE(idle());
   }
   bool idle() { return waitUntil([&] { return !dialog->controller().busy(); }); }
   bool imageBlank() const {
@@ -172,7 +190,7 @@ struct GuiRig {
   ModalWatcher watcher;
 };
 
-inline const std::set<int> kBurnPage{w::kCtlBrowse, w::kCtlImagePath, w::kCtlGo,
+inline const std::set<int> kBurnPage{w::kCtlBrowse, w::kCtlImagePath, w::kCtlGo, w::kCtlImageIdentity,
                                      w::kCtlProgressData, w::kCtlStatus, w::kCtlTab};
 inline const std::set<int> kAuxiliaryPage{w::kCtlEraseSf, w::kCtlRomExport, w::kCtlExportName, w::kCtlFwVersion,
                                           w::kCtlProgressData, w::kCtlStatus, w::kCtlTab};

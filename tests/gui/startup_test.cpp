@@ -18,12 +18,11 @@ namespace {
 
 using namespace testing;
 
-TEST(GuiStartup, WithoutCameraShowsBothMessagesInOrderAndEndsWithMinusOne) {
+TEST(GuiStartup, WithoutCameraSaysSoOnceAndEndsWithMinusOne) {
   GuiRig rig(w::Language::English, /*with_camera=*/false);
   EXPECT_EQ(rig.dialog->runModal(), -1);
-  ASSERT_EQ(rig.watcher.seen.size(), 2);
+  ASSERT_EQ(rig.watcher.seen.size(), 1);
   EXPECT_TRUE(rig.watcher.seen[0].startsWith("Can't find video device!\n\nCheck that the camera is plugged in"));
-  EXPECT_EQ(rig.watcher.seen[1], "GetChipIDValue Failed!");
   EXPECT_FALSE(rig.dialog->isVisible());
 }
 
@@ -135,7 +134,7 @@ TEST_P(GuiStationItem, AsksForTheImageThenOpensTheStationWindowOverTheDialog) {
     }
   };
   actions[0]->trigger();
-  EXPECT_EQ(filters.value(0), "Source File(*.SRC)");
+  EXPECT_EQ(filters.value(0), language == w::Language::English ? "Source File(*.SRC)" : "源文件(*.SRC)");
   EXPECT_EQ(rig.watcher.seen, QStringList{"emberline::gui::StationDialog"});
   EXPECT_EQ(rows, 2);
   EXPECT_TRUE(title.endsWith(QStringLiteral("station-item.src"))) << title.toStdString();

@@ -54,7 +54,16 @@ TEST_F(RequestPath, AsksEachControlsLengthOnceAndFitsEveryRequestToIt) {
   EXPECT_EQ(set(1, {1, 2, 3, 4, 5}), kErrPayloadTooLong);
   EXPECT_EQ(set(1, {1, 2, 3, 0, 7, 0}), kErrPayloadTooLong);
   EXPECT_EQ(set(1, {1, 2, 3, 4}, 0x106), kErrNoSuchControl);  // no unit id UVC can carry
+  std::size_t length = 0;
+  EXPECT_EQ(device->controlLength(0x106, 1, length), kErrNoSuchControl);
   EXPECT_EQ(camera->calls.size(), sent);
+
+  // doctor's question is answered from the same cache.
+  ASSERT_EQ(device->controlLength(6, 3, length), 0);
+  EXPECT_EQ(length, 12u);
+  EXPECT_EQ(camera->calls.size(), sent);
+  EXPECT_EQ(device->controlLength(6, 2, length), kErrNoSuchControl);
+  EXPECT_EQ(camera->count(kUvcGetLen), 3u);
 }
 
 TEST_F(RequestPath, RetriesOnlyASignalInterruption) {

@@ -13,42 +13,13 @@
 
 #include "core/station/station.h"
 #include "sim/sim_camera.h"
+#include "station/sim_target.h"
 #include "support/files.h"
 
 namespace emberline::station {
 namespace {
 
-// A camera link over one simulated camera, as a face's link would be.
-// Without a camera, the device holds only a webcam.
-class SimLink final : public CameraLink {
- public:
-  SimLink(std::shared_ptr<sim::SimCamera> camera, bool saves) : saves_(saves) {
-    if (camera) {
-      list_.add(std::move(camera));
-    } else {
-      list_.addWebcam("Plain webcam");
-    }
-  }
-  device::DeviceList& devices() override { return list_; }
-  bool finish(std::string* error) override {
-    if (!saves_) *error = "cannot save the simulated camera";
-    return saves_;
-  }
-
- private:
-  sim::SimDeviceList list_;
-  bool saves_;
-};
-
-// `saves`: false for a camera whose state cannot be kept afterwards.
-JobTarget targetFor(const std::string& name, std::shared_ptr<sim::SimCamera> camera, bool saves = true) {
-  JobTarget target;
-  target.device = name;
-  target.open = [camera, saves](LinkFailure&) -> std::unique_ptr<CameraLink> {
-    return std::make_unique<SimLink>(camera, saves);
-  };
-  return target;
-}
+using testing::targetFor;
 
 // Keeps every event; the station promises one call at a time.
 class EventLog final : public StationObserver {

@@ -3,7 +3,8 @@
 // The operator's dialog as its template lays it out, written out by hand
 // rather than taken from the program's own table, so that the tests compare
 // two independent descriptions: the 19 controls in template order with their
-// kinds, styles, captions and English positions (dialog units). Of the
+// kinds, styles, captions and English positions (dialog units), and our own
+// twentieth, the loaded image's identity under the path box. Of the
 // Chinese template only the positions below are known; its other controls
 // sit within a few units of their English places.
 
@@ -33,7 +34,7 @@ inline constexpr std::uint32_t kEditBox = app::kStyleBorder | app::kStyleReadOnl
 inline constexpr std::uint32_t kHiddenDisabled = app::kStyleHidden | app::kStyleDisabled;
 }  // namespace layout
 
-inline const std::array<ExpectedControl, 19> kExpectedControls{{
+inline const std::array<ExpectedControl, 20> kExpectedControls{{
     {1000, layout::K::PushButton, "Browse", "浏览", app::kStyleTabStop, {18, 71, 50, 14}, app::DialogRect{18, 69, 50, 14}},
     {1001, layout::K::Edit, "", "", layout::kEditBox, {70, 71, 226, 14}, std::nullopt},
     {1002, layout::K::PushButton, "GO", "开始烧录", app::kStyleTabStop, {232, 94, 64, 23}, app::DialogRect{233, 96, 65, 21}},
@@ -55,6 +56,7 @@ inline const std::array<ExpectedControl, 19> kExpectedControls{{
      {252, 20, 50, 14}, std::nullopt},
     {1017, layout::K::PushButton, "F/W Version", "获取F/W版本", 0, {17, 100, 50, 14}, std::nullopt},
     {1024, layout::K::PushButton, "Rename", "命名文件", layout::kHiddenDisabled, {78, 100, 50, 14}, std::nullopt},
+    {1026, layout::K::StaticText, "", "", app::kStyleNoPrefix, {70, 88, 158, 18}, app::DialogRect{70, 86, 158, 18}},
     {1025, layout::K::TabControl, "", "", 0, {11, 44, 295, 90}, app::DialogRect{11, 43, 307, 90}},
 }};
 

@@ -4,7 +4,8 @@
 // hands out a topology, a filter-level IKsControl and an IKsPropertySet; every
 // kernel-streaming call is recorded byte for byte and answered from a script.
 // The test owns the objects; Release never deletes, and references() tells
-// whether the code under test gave back every reference it took.
+// whether the code under test gave back every reference it took. Each fake
+// answers only to the interface ids transcribed in transcribed_ids.h.
 
 #include <cstdint>
 #include <cstring>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "platform/windows/ks_headers.h"
+#include "transcribed_ids.h"
 
 // COM interfaces have no virtual destructor; the fakes are owned by the test.
 #pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
@@ -62,7 +64,7 @@ class FakeKsControl final : public FakeObject<IKsControl> {
   std::vector<KsCall> calls;
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, __uuidof(IKsControl))) return hand(out, this);
+    if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, kIidKsControl)) return hand(out, this);
     *out = nullptr;
     return E_NOINTERFACE;
   }
@@ -99,7 +101,7 @@ class FakeTopology final : public FakeObject<IKsTopologyInfo> {
   HRESULT count_result = S_OK;
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, __uuidof(IKsTopologyInfo))) return hand(out, this);
+    if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, kIidKsTopologyInfo)) return hand(out, this);
     *out = nullptr;
     return E_NOINTERFACE;
   }
@@ -140,7 +142,7 @@ class FakePropertySet final : public FakeObject<IKsPropertySet> {
   std::vector<PropertySetCall> calls;
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, __uuidof(IKsPropertySet))) return hand(out, this);
+    if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, kIidKsPropertySet)) return hand(out, this);
     *out = nullptr;
     return E_NOINTERFACE;
   }
@@ -177,10 +179,10 @@ class FakeFilter final : public FakeObject<IBaseFilter> {
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
     *out = nullptr;
-    if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, IID_IBaseFilter)) return hand(out, this);
-    if (IsEqualGUID(iid, __uuidof(IKsTopologyInfo)) && topology) return topology->QueryInterface(iid, out);
-    if (IsEqualGUID(iid, __uuidof(IKsControl)) && control) return control->QueryInterface(iid, out);
-    if (IsEqualGUID(iid, __uuidof(IKsPropertySet)) && properties) return properties->QueryInterface(iid, out);
+    if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, kIidBaseFilter)) return hand(out, this);
+    if (IsEqualGUID(iid, kIidKsTopologyInfo) && topology) return topology->QueryInterface(iid, out);
+    if (IsEqualGUID(iid, kIidKsControl) && control) return control->QueryInterface(iid, out);
+    if (IsEqualGUID(iid, kIidKsPropertySet) && properties) return properties->QueryInterface(iid, out);
     return E_NOINTERFACE;
   }
   HRESULT STDMETHODCALLTYPE GetClassID(CLSID*) override { return E_NOTIMPL; }

@@ -119,12 +119,10 @@ TEST_F(KsTransportTest, OnlySOkIsSuccessAndFailuresKeepTheirHresult) {
     HRESULT result;
     int expected;
   } cases[] = {
+      // The table itself is tested in device_lock_test.cpp.
       {S_OK, 0},
       {S_FALSE, -EIO},
       {HRESULT_FROM_WIN32(ERROR_DEVICE_NOT_CONNECTED), -ENODEV},
-      {E_ACCESSDENIED, -EACCES},
-      {HRESULT_FROM_WIN32(ERROR_SET_NOT_FOUND), -ENOPROTOOPT},
-      {HRESULT_FROM_WIN32(ERROR_NOT_FOUND), -ENOPROTOOPT},
       {E_FAIL, -EIO},
   };
   for (const auto& c : cases) {
@@ -152,11 +150,11 @@ TEST_F(KsTransportTest, FindsTheFirstDeviceSpecificNodeThatAcceptsTheVendorSet) 
   node_b.answers = {{S_FALSE, {}}};  // any success code means supported
   node_c.answers = {{S_OK, {}}};
   topology.nodes = {{kOtherNodeType, &node_c},
-                    {KSNODETYPE_DEV_SPECIFIC, &node_a},
-                    {KSNODETYPE_DEV_SPECIFIC, nullptr},  // no instance: skipped
+                    {test::kNodeTypeDevSpecific, &node_a},
+                    {test::kNodeTypeDevSpecific, nullptr},  // no instance: skipped
                     {kOtherNodeType, &node_c},
-                    {KSNODETYPE_DEV_SPECIFIC, &node_b},
-                    {KSNODETYPE_DEV_SPECIFIC, &node_c}};
+                    {test::kNodeTypeDevSpecific, &node_b},
+                    {test::kNodeTypeDevSpecific, &node_c}};
   EXPECT_EQ(makeDevice()->findExtensionUnitNode(device::kExtensionUnitPropertySet), 4u);
 
   ASSERT_EQ(node_a.calls.size(), 1u);
@@ -177,9 +175,35 @@ TEST_F(KsTransportTest, NoUnitFoundSaysWhyNamingTheCamera) {
 
   filter.topology = &topology;
   node_a.answers = {{E_FAIL, {}}};
-  topology.nodes = {{KSNODETYPE_DEV_SPECIFIC, &node_a}};
+  topology.nodes = {{test::kNodeTypeDevSpecific, &node_a}};
   EXPECT_EQ(device->findExtensionUnitNode(device::kExtensionUnitPropertySet), std::nullopt);
   EXPECT_NE(device->unitLookupProblem().find("no extension unit"), std::string::npos);
+}
+
+TEST_F(KsTransportTest, AsksAControlsLengthWithAnEmptyGetAndDescribesTheTopology) {
+  filter.control = &control;
+  control.answers = {{HRESULT_FROM_WIN32(ERROR_MORE_DATA), std::vector<std::uint8_t>(12)},
+                     {HRESULT_FROM_WIN32(ERROR_SET_NOT_FOUND), {}}};
+  const auto device = makeDevice();
+  std::size_t length = 0;
+  ASSERT_EQ(device->controlLength(4, 3, length), 0);
+  EXPECT_EQ(length, 12u);
+  EXPECT_EQ(device->controlLength(4, 9, length), -ENOPROTOOPT);
+  ASSERT_EQ(control.calls.size(), 2u);
+  EXPECT_EQ(control.calls[0].property, kspNode(3, 0x10000001, 4));
+  EXPECT_TRUE(control.calls[0].data_null);
+  EXPECT_EQ(control.calls[0].data_length, 0u);
+
+  std::string problem;
+  EXPECT_TRUE(device->topology(&problem).empty());
+  EXPECT_NE(problem.find("Test Camera does not describe its kernel-streaming topology"), std::string::npos) << problem;
+  filter.topology = &topology;
+  topology.nodes = {{kOtherNodeType, nullptr}, {KSNODETYPE_DEV_SPECIFIC, nullptr}};
+  const auto nodes = device->topology(&problem);
+  ASSERT_EQ(nodes.size(), 2u);
+  EXPECT_EQ(nodes[0].type, "{DFF229E1-F70F-11D0-B917-00A0C9223196}");
+  EXPECT_EQ(nodes[1].index, 1u);
+  EXPECT_EQ(nodes[1].type, "{941C7AC0-C559-11D0-8A2B-00A0C9255AC1}");  // KSNODETYPE_DEV_SPECIFIC
 }
 
 TEST_F(KsTransportTest, ChipIdFallsBackToDriverSetAThenB) {

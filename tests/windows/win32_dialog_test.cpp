@@ -1,13 +1,16 @@
 // The native dialog under Windows (Wine in CI): its resources against the
 // controller's template table, and the running dialog on a simulated camera,
 // driven by window messages from the test's thread while the dialog runs on a
-// thread of its own, as an operator's clicks and drops would reach it.
+// thread of its own, as an operator's clicks and drops would reach it. The
+// simulated camera is reached as the Windows transport reaches a camera: each
+// call joins COM on the thread that makes it.
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <commctrl.h>
+#include <objbase.h>
 #include <shlobj.h>
 
 #include <algorithm>
@@ -26,7 +29,9 @@
 #include "core/workflows/camera_session.h"
 #include "core/workflows/strings.h"
 #include "gui/win32/win32_dialog.h"
+#include "core/app/operator_texts.h"
 #include "platform/text_windows.h"
+#include "platform/windows/com_apartment.h"
 #include "sim/sim_camera.h"
 #include "support/temp_dir.h"
 
@@ -213,17 +218,20 @@ TEST(Win32Resources, MainDialogMatchesTheTemplateTableInBothLanguages) {
 
 TEST(Win32Resources, AboutBoxAndStringTableInBothLanguages) {
   // Transcribed: the status texts the operator reads first and last.
+  // String 200 names the installer's Start-menu shortcut in the user's language.
   const struct {
     w::Language language;
     const char* no_task;
     const char* burn_ok;
-  } rows[] = {{w::Language::English, "No Task is Running...", "Burn Successes!"},
-              {w::Language::SimplifiedChinese, "没有任务正在运行...", "烧录成功！"}};
+    const char* shortcut;
+  } rows[] = {{w::Language::English, "No Task is Running...", "Burn Successes!", "Emberline"},
+              {w::Language::SimplifiedChinese, "没有任务正在运行...", "烧录成功！", "Emberline 烧录工具"}};
   for (const auto& row : rows) {
     const LANGID lang = resourceLanguage(row.language);
     SCOPED_TRACE(lang);
     EXPECT_EQ(resourceString(104, lang), row.no_task);
     EXPECT_EQ(resourceString(107, lang), row.burn_ok);
+    EXPECT_EQ(resourceString(200, lang), row.shortcut);
     for (int id = 101; id <= 114; ++id) EXPECT_EQ(resourceString(id, lang), w::loadString(row.language, id)) << id;
 
     const app::AboutTemplate about = app::aboutTemplate(row.language);
@@ -237,13 +245,50 @@ TEST(Win32Resources, AboutBoxAndStringTableInBothLanguages) {
   }
 }
 
+// Long paths: the manifest says the program takes them (Windows then lifts
+// the 260-character limit where LongPathsEnabled is set).
+TEST(Win32Resources, TheManifestAllowsLongPathsAndRunsAsTheInvoker) {
+  HRSRC found = FindResourceW(self(), MAKEINTRESOURCEW(1), RT_MANIFEST);
+  ASSERT_NE(found, nullptr);
+  const std::string manifest(static_cast<const char*>(LockResource(LoadResource(self(), found))),
+                             SizeofResource(self(), found));
+  EXPECT_NE(manifest.find(">true</longPathAware>"), std::string::npos) << manifest;
+  EXPECT_NE(manifest.find("level=\"asInvoker\""), std::string::npos);
+}
+
 // ------------------------------------------------------- the running dialog
 
 struct Box {
   HWND window = nullptr;
   std::string caption;
-  std::string text;  // a message box's text; empty for other dialogs
+  std::string text;  // a message box's text (line ends as "\n"); empty for other dialogs
+  RECT rect{};
+  HICON icon = nullptr;       // its small icon
+  bool default_no = false;    // No is the button Enter presses
 };
+
+// The devices as the Windows transport offers them: every call joins COM on
+// its thread, as the DirectShow device list does.
+class ComJoiningList final : public device::DeviceList {
+ public:
+  explicit ComJoiningList(device::DeviceList& inner) : inner_(inner) {}
+  int enumerate(std::vector<device::DeviceEntry>& out) override {
+    platform::windows::joinComOnThisThread();
+    return inner_.enumerate(out);
+  }
+  std::shared_ptr<device::CaptureDevice> open(const device::DeviceEntry& entry, int* error) override {
+    platform::windows::joinComOnThisThread();
+    return inner_.open(entry, error);
+  }
+
+ private:
+  device::DeviceList& inner_;
+};
+
+std::string withoutCr(std::string text) {
+  text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+  return text;
+}
 
 std::string windowText(HWND hwnd) {
   std::wstring s(static_cast<std::size_t>(GetWindowTextLengthW(hwnd)) + 1, L'\0');
@@ -300,12 +345,15 @@ class Win32DialogRun : public ::testing::TestWithParam<w::Language> {
     InitCommonControlsEx(&controls);
     devices_.add(camera_);
     ui_ = std::thread([this] {
-      Win32Dialog dialog(devices_, GetParam(), self());
+      ComJoiningList devices(devices_);
+      Win32Dialog dialog(devices, GetParam(), self());
+      dialog_ = &dialog;
       ui_thread_ = GetCurrentThreadId();
       result_ = dialog.runModal();
       finished_ = true;
     });
     ASSERT_TRUE(waitFor([&] { return (main_ = findMain()) != nullptr; })) << "the dialog did not open";
+    ASSERT_TRUE(idle()) << "the camera was not found";
   }
 
   void TearDown() override {
@@ -327,8 +375,19 @@ class Win32DialogRun : public ::testing::TestWithParam<w::Language> {
     return nullptr;
   }
 
-  // The next box the dialog opens, answered with OK.
-  Box nextBox() {
+  // The dialog's thread is in a single-threaded apartment (the process's
+  // first, here as in the program, is its main one), asked on that thread.
+  bool dialogThreadIsSingleThreaded() {
+    APTTYPE type = APTTYPE_CURRENT;
+    APTTYPEQUALIFIER qualifier = APTTYPEQUALIFIER_NONE;
+    dialog_.load()->runOnUiThread([&] {
+      if (FAILED(CoGetApartmentType(&type, &qualifier))) type = APTTYPE_CURRENT;
+    });
+    return type == APTTYPE_STA || type == APTTYPE_MAINSTA;
+  }
+
+  // The next box the dialog opens, answered with `answer`.
+  Box nextBox(WPARAM answer = IDOK) {
     Box box;
     waitFor([&] {
       for (HWND hwnd : dialogsOfTheUiThread())
@@ -337,8 +396,12 @@ class Win32DialogRun : public ::testing::TestWithParam<w::Language> {
     });
     if (!box.window) return box;
     box.caption = windowText(box.window);
-    if (HWND text = GetDlgItem(box.window, 0xFFFF)) box.text = windowText(text);
-    PostMessageW(box.window, WM_COMMAND, IDOK, 0);
+    if (HWND text = GetDlgItem(box.window, 0xFFFF)) box.text = withoutCr(windowText(text));
+    GetWindowRect(box.window, &box.rect);
+    box.icon = reinterpret_cast<HICON>(SendMessageW(box.window, WM_GETICON, ICON_SMALL, 0));
+    if (HWND no = GetDlgItem(box.window, IDNO))
+      box.default_no = (GetWindowLongW(no, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
+    PostMessageW(box.window, WM_COMMAND, answer, 0);
     waitFor([&] { return !IsWindow(box.window) || !IsWindowVisible(box.window); });
     return box;
   }
@@ -387,13 +450,14 @@ class Win32DialogRun : public ::testing::TestWithParam<w::Language> {
   std::shared_ptr<sim::SimCamera> camera_ = std::make_shared<sim::SimCamera>();
   sim::SimDeviceList devices_;
   std::thread ui_;
+  std::atomic<Win32Dialog*> dialog_{nullptr};
   std::atomic<DWORD> ui_thread_{0};
   std::atomic<bool> finished_{false};
   int result_ = 0;
   HWND main_ = nullptr;
 };
 
-const std::set<int> kBurnPage{w::kCtlBrowse, w::kCtlImagePath, w::kCtlGo, w::kCtlProgressData, w::kCtlStatus,
+const std::set<int> kBurnPage{w::kCtlBrowse, w::kCtlImagePath, w::kCtlGo, w::kCtlImageIdentity, w::kCtlProgressData, w::kCtlStatus,
                               w::kCtlTab};
 const std::set<int> kAuxiliaryPage{w::kCtlEraseSf,       w::kCtlRomExport, w::kCtlExportName, w::kCtlFwVersion,
                                    w::kCtlProgressData, w::kCtlStatus,    w::kCtlTab};
@@ -425,10 +489,23 @@ TEST_P(Win32DialogRun, AboutIsTheLastItemOfTheSystemMenuAndOpensDialog100) {
   EXPECT_EQ(about.caption, chinese() ? "关于 Common USB Emberline" : "About Common USB Emberline");
 }
 
+// A box of the dialog sits in its middle and carries its icon.
+void expectOnTheDialog(const Box& box, HWND main) {
+  RECT dialog{};
+  GetWindowRect(main, &dialog);
+  EXPECT_LE(std::abs((box.rect.left + box.rect.right) - (dialog.left + dialog.right)), 4);
+  EXPECT_LE(std::abs((box.rect.top + box.rect.bottom) - (dialog.top + dialog.bottom)), 4);
+  EXPECT_EQ(box.icon, reinterpret_cast<HICON>(SendMessageW(main, WM_GETICON, ICON_SMALL, 0)));
+}
+
 TEST_P(Win32DialogRun, GoWithoutAnImageThenADropAndABurnOnTheSimulatedCamera) {
+  // The camera was found on the worker: the dialog's thread is still a
+  // single-threaded apartment, as the shell's file dialog needs it.
+  EXPECT_TRUE(dialogThreadIsSingleThreaded());
   click(w::kCtlGo);
   const Box refused = nextBox();
-  EXPECT_EQ(refused.text, "No Source File!");
+  EXPECT_EQ(refused.text, "No Source File!\n\n" + std::string(w::operatorAdvice(w::FailureKind::NoImage, GetParam())));
+  expectOnTheDialog(refused, main_);
   ASSERT_TRUE(idle());
 
   test::TempDir dir;
@@ -437,6 +514,7 @@ TEST_P(Win32DialogRun, GoWithoutAnImageThenADropAndABurnOnTheSimulatedCamera) {
   const std::string loaded = chinese() ? "请单击“开始烧录”！" : "Click 'GO' to start burning...";
   ASSERT_EQ(waitForStatus(loaded), loaded);
   EXPECT_EQ(text(w::kCtlImagePath), utf8FromWide(image.wstring()));
+  EXPECT_NE(withoutCr(text(w::kCtlImageIdentity)).find("\nSHA-256 "), std::string::npos) << text(w::kCtlImageIdentity);
 
   click(w::kCtlGo);
   const std::string burnt = chinese() ? "烧录成功！" : "Burn Successes!";
@@ -446,6 +524,30 @@ TEST_P(Win32DialogRun, GoWithoutAnImageThenADropAndABurnOnTheSimulatedCamera) {
   const std::vector<std::uint8_t> want((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   EXPECT_TRUE(camera_->flash() == want);
   for (int id : app::kStageRow) EXPECT_TRUE(IsWindowVisible(GetDlgItem(main_, id))) << id;
+  EXPECT_TRUE(dialogThreadIsSingleThreaded());
+}
+
+TEST_P(Win32DialogRun, EraseSfAsksFirstAndAStartWithoutACameraSaysSo) {
+  selectTab(1);
+  const auto before = camera_->flash();
+  click(w::kCtlEraseSf);
+  const Box question = nextBox(IDNO);
+  EXPECT_EQ(question.text, app::eraseQuestion(GetParam()));
+  EXPECT_TRUE(question.default_no);
+  expectOnTheDialog(question, main_);
+  ASSERT_TRUE(idle());
+  EXPECT_TRUE(camera_->flash() == before);
+
+  click(w::kCtlEraseSf);
+  nextBox(IDYES);
+  const std::string erased = chinese() ? "擦除成功！" : "Flash Erase Successes!";
+  ASSERT_EQ(waitForStatus(erased), erased);
+  ASSERT_TRUE(idle());
+
+  // The camera is gone: the last result goes, the status line says why.
+  devices_.setEnumerateError(-EIO);
+  click(w::kCtlFwVersion);
+  ASSERT_EQ(waitForStatus("Can't find video device!"), "Can't find video device!");
 }
 
 // The chip's version bytes are read in the ANSI code page, as Windows shows

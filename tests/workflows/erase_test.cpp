@@ -34,7 +34,7 @@ TEST_F(EraseTest, FailureRows) {
     std::vector<std::string> messages;
     bool library_open;
   } cases[] = {
-      {failRegisters({0x101F}), {"GetChipIDValue Failed!", "Disable Flash Write Protect Failed!"}, false},
+      {failRegisters({0x101F}), {"Disable Flash Write Protect Failed! GetChipIDValue Failed!"}, false},
       // No SPI command arrives: the camera refuses them, and the flash's
       // status is never read (which is not a flash that stays busy).
       {failRegisters({0x1082}),

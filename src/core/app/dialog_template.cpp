@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "version/version_number.h"
+
 namespace emberline::app {
 
 namespace {
@@ -12,8 +14,9 @@ namespace w = workflows;
 constexpr std::uint32_t kEditBox = kStyleBorder | kStyleReadOnly | kStyleAutoHScroll;
 
 // Dialog 102. The Chinese template moves the Browse row, GO and the tab
-// control by a few units to fit its captions; everything else matches.
-constexpr std::array<ControlTemplate, 19> kControls{{
+// control by a few units to fit its captions; everything else matches. The
+// image's identity under the path box is ours: two lines beside GO.
+constexpr std::array<ControlTemplate, 20> kControls{{
     {w::kCtlBrowse, ControlKind::PushButton, "Browse", "浏览", kStyleTabStop,
      {18, 71, 50, 14}, {18, 69, 50, 14}},
     {w::kCtlImagePath, ControlKind::Edit, "", "", kEditBox,
@@ -51,6 +54,8 @@ constexpr std::array<ControlTemplate, 19> kControls{{
      {17, 100, 50, 14}, {17, 100, 50, 14}},
     {w::kCtlRename, ControlKind::PushButton, "Rename", "命名文件", kStyleHidden | kStyleDisabled,
      {78, 100, 50, 14}, {78, 100, 50, 14}},
+    {w::kCtlImageIdentity, ControlKind::StaticText, "", "", kStyleNoPrefix,
+     {70, 88, 158, 18}, {70, 86, 158, 18}},
     {w::kCtlTab, ControlKind::TabControl, "", "", 0,
      {11, 44, 295, 90}, {11, 43, 307, 90}},
 }};
@@ -60,6 +65,12 @@ constexpr std::array<FileFilter, 4> kSourceFilters{{
     {"Source File(*.BIN)", "*.BIN"},
     {"Source File(*.HEX)", "*.HEX"},
     {"All File (*.*)", "*.*"},
+}};
+constexpr std::array<FileFilter, 4> kSourceFiltersChinese{{
+    {"源文件(*.SRC)", "*.SRC"},
+    {"源文件(*.BIN)", "*.BIN"},
+    {"源文件(*.HEX)", "*.HEX"},
+    {"所有文件 (*.*)", "*.*"},
 }};
 
 // Rounds a * b / c to the nearest integer, halves away from zero.
@@ -87,7 +98,11 @@ AboutTemplate aboutTemplate(Language language) {
           "Firmware programmer for USB video cameras", "OK", 190, 62};
 }
 
-SourceFileDialog sourceFileDialog() { return {kSourceFilters, "*.SRC"}; }
+SourceFileDialog sourceFileDialog(Language language) {
+  return {language == Language::SimplifiedChinese ? std::span<const FileFilter>(kSourceFiltersChinese)
+                                                  : std::span<const FileFilter>(kSourceFilters),
+          "*.SRC"};
+}
 
 int dialogUnitsToPixelsX(int units, DialogBaseUnits base) { return mulDiv(units, base.x, 4); }
 int dialogUnitsToPixelsY(int units, DialogBaseUnits base) { return mulDiv(units, base.y, 8); }

@@ -1,6 +1,6 @@
 #pragma once
 
-// The main dialog's template as data: its 19 controls with ids, kinds,
+// The main dialog's template as data: its 20 controls with ids, kinds,
 // captions in both languages, styles and positions in dialog units, plus the
 // About box and the source-file filters. A face builds its widgets from this
 // table alone, so both languages share one description of the window.
@@ -29,6 +29,7 @@ enum ControlStyle : std::uint32_t {
   kStyleMultiLine = 1u << 6,
   kStyleCentred = 1u << 7,
   kStyleGroup = 1u << 8,
+  kStyleNoPrefix = 1u << 9,   // static text: '&' is shown, not taken as a mnemonic
 };
 
 // A rectangle in dialog units (x, y, width, height).
@@ -89,7 +90,8 @@ struct SourceFileDialog {
   std::span<const FileFilter> filters;
   std::string_view initial_name;
 };
-SourceFileDialog sourceFileDialog();
+// The filters' names are in the dialog's language; the patterns are the same.
+SourceFileDialog sourceFileDialog(workflows::Language language = workflows::Language::English);
 
 // Dialog units to pixels: x by a quarter of the font's average character
 // width, y by an eighth of its height, rounded to the nearest pixel.
@@ -109,8 +111,8 @@ int dialogUnitsToPixelsY(int units, DialogBaseUnits base);
 PixelRect toPixels(const DialogRect& rect, DialogBaseUnits base);
 
 // Control groups.
-inline constexpr std::array<int, 3> kBurnPageControls{workflows::kCtlBrowse, workflows::kCtlImagePath,
-                                                     workflows::kCtlGo};
+inline constexpr std::array<int, 4> kBurnPageControls{workflows::kCtlBrowse, workflows::kCtlImagePath,
+                                                     workflows::kCtlGo, workflows::kCtlImageIdentity};
 // The Auxiliary page's rows: "Erase SF", "Rom Export", its name box, "F/W Version".
 inline constexpr std::array<int, 4> kAuxiliaryRow{workflows::kCtlEraseSf, workflows::kCtlRomExport,
                                                  workflows::kCtlExportName, workflows::kCtlFwVersion};

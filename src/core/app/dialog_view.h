@@ -41,8 +41,15 @@ class DialogView {
   // Selects a tab from code; no selection-change notification follows.
   virtual void selectTab(int index) = 0;
 
-  // A modal message with an OK button; `caption` empty means the dialog's title.
-  virtual void showMessage(const std::string& text, const std::string& caption, MessageIcon icon) = 0;
+  // A modal message with an OK button, centred on the dialog and carrying its
+  // icon; `caption` empty means the dialog's title. `details` (the platform's
+  // account of a failure: HRESULT, device) is for whoever files a bug: a face
+  // keeps it out of the way (Qt: "Show Details...") but available.
+  virtual void showMessage(const std::string& text, const std::string& caption, MessageIcon icon,
+                           const std::string& details) = 0;
+  // A modal question with Yes and No; true for Yes. `default_yes` says which
+  // button Enter presses.
+  virtual bool askYesNo(const std::string& text, bool default_yes) = 0;
   // The file-open dialog; nullopt when the operator did not choose a file.
   virtual std::optional<std::filesystem::path> chooseSourceFile(const SourceFileDialog& settings) = 0;
   virtual void showAbout() = 0;
@@ -53,6 +60,10 @@ class DialogView {
   // Ends the dialog with `result` as soon as the current handler has returned.
   virtual void endDialog(int result) = 0;
 
+  // A workflow's worker is about to start (UI thread). `writes_flash` for a
+  // burn or an erase: the face keeps the machine awake and holds a shutdown
+  // off until workflowEnded.
+  virtual void workflowStarted(bool writes_flash) { (void)writes_flash; }
   // A workflow's worker has ended (UI thread).
   virtual void workflowEnded() {}
 

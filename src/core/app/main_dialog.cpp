@@ -46,6 +46,9 @@ class CEmberline_testDlg::Port final : public w::UiPort {
   void showMessage(const std::string& text, const std::string& caption) override {
     ui([&] { dialog_.message(text, caption, caption.empty() ? MessageIcon::Warning : MessageIcon::Information); });
   }
+  void showFailure(const w::Failure& failure) override {
+    ui([&] { dialog_.failureMessage(failure); });
+  }
 
  private:
   template <typename F>
@@ -89,19 +92,12 @@ const ControlState& CEmberline_testDlg::control(int id) const {
   return it == controls_.end() ? kNone : it->second;
 }
 
-bool CEmberline_testDlg::OnInitDialog() {
+void CEmberline_testDlg::OnInitDialog() {
   // The About item goes after the window's own commands, ours included.
   if (options_.station_window) view_.addSystemMenuItem(kIdmStation, stationMenuText(options_.language));
   const std::string about = loadString(w::kStrAbout);
   if (!about.empty()) view_.addSystemMenuItem(kIdmAboutBox, about);
   view_.setDialogIcon();
-
-  if (session_->DiscoverCamera() != 0) {
-    message(std::string(kMsgNoVideoDevice) + "\n\n" + noCameraAdvice(options_.language));
-    // Initialisation goes on; the dialog closes once it has returned.
-    end_result_ = -1;
-    view_.endDialog(-1);
-  }
 
   // The session allocated the image buffer filled with 0xFF.
   m_nImageSize = static_cast<int>(w::kImageSize);
@@ -117,12 +113,9 @@ bool CEmberline_testDlg::OnInitDialog() {
     show(id, false);
   setText(w::kCtlStatus, loadString(w::kStrNoTask));
 
-  std::uint8_t chip_id = 0;
-  const bool read = session_->ReadChipId(chip_id);
-  persistDevice();
-  if (read) return true;
-  message(kMsgChipIdFailed);
-  return false;
+  // Finding the camera and reading its chip id talk to the camera: on the
+  // worker, like every other camera operation.
+  findCameraAtStart();
 }
 
 long CEmberline_testDlg::OnTcnSelchangeTab(int selected) {
@@ -162,24 +155,37 @@ void CEmberline_testDlg::OnDestroy() {
   if (destroyed_) return;
   destroyed_ = true;
   // The worker uses the session and reports to this dialog: both stay until
-  // it has ended.
+  // it has ended. The session's device objects go on the worker's thread,
+  // where they were made.
   workers_.join();
-  session_.reset();
+  workers_.start([this] { session_.reset(); });
+  workers_.join();
 }
 
 bool CEmberline_testDlg::requestClose(int result) {
   if (!busy()) return true;
   if (!close_pending_) {
     close_pending_ = result;
-    setText(w::kCtlStatus, control(w::kCtlStatus).text + "\n" + closeWaitNote(options_.language));
+    setStatusLine(control(w::kCtlStatus).text);
   }
   return false;
 }
 
 std::string CEmberline_testDlg::statusText(int string_id) const {
-  std::string text = loadString(string_id);
-  if (close_pending_) text += "\n" + closeWaitNote(options_.language);
-  return text;
+  return withCloseNote(loadString(string_id));
+}
+
+std::string CEmberline_testDlg::withCloseNote(const std::string& text) const {
+  if (!close_pending_) return text;
+  const std::string note = closeWaitNote(options_.language);
+  return text.empty() ? note : text + "\n" + note;
+}
+
+std::string CEmberline_testDlg::withoutCloseNote(const std::string& text) const {
+  const std::string note = closeWaitNote(options_.language);
+  if (text == note) return {};
+  const auto at = text.rfind("\n" + note);
+  return at == std::string::npos ? text : text.substr(0, at);
 }
 
 void CEmberline_testDlg::showBurnPage() {
@@ -253,9 +259,19 @@ void CEmberline_testDlg::setPosition(int id, int position) {
   view_.setProgress(id, bar.minimum, bar.maximum, bar.position);
 }
 
-void CEmberline_testDlg::message(std::string_view text, std::string_view caption, MessageIcon icon) {
-  view_.showMessage(std::string(text), std::string(caption), icon);
+void CEmberline_testDlg::message(std::string_view text, std::string_view caption, MessageIcon icon,
+                                 const std::string& details) {
+  view_.showMessage(std::string(text), std::string(caption), icon, details);
 }
+
+void CEmberline_testDlg::failureMessage(const w::Failure& failure) {
+  std::string text = failure.text;
+  const std::string_view advice = w::operatorAdvice(failure.kind, options_.language);
+  if (!advice.empty()) text += "\n\n" + std::string(advice);
+  message(text, {}, MessageIcon::Warning, failure.detail);
+}
+
+void CEmberline_testDlg::setStatusLine(const std::string& text) { setText(w::kCtlStatus, withCloseNote(text)); }
 
 void CEmberline_testDlg::onUiThread(const std::function<void()>& fn) {
   if (!isUiThread()) blocking_ui_calls_.fetch_add(1, std::memory_order_relaxed);

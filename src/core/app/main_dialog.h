@@ -7,10 +7,12 @@
 // forwards the operator's actions to the handlers below and renders what the
 // controller tells its DialogView.
 //
-// Threads: handlers run on the UI thread. A workflow runs on a worker from
-// the WorkerLauncher; everything it does to the dialog passes through
-// DialogView::runOnUiThread, so the control state below is only ever touched
-// on the UI thread. Progress positions are the exception: a worker leaves them
+// Threads: handlers run on the UI thread, which never talks to the camera:
+// every camera operation (finding the camera and reading its chip id at
+// start, each workflow, the firmware version) runs on a worker from the
+// WorkerLauncher, under a camera claim (one process per camera). Everything a
+// worker does to the dialog passes through DialogView::runOnUiThread, so the
+// control state below is only ever touched on the UI thread. Progress positions are the exception: a worker leaves them
 // in a ProgressMailbox without waiting, and the UI thread shows them at
 // screen rate (DialogView::setScreenTick) and before every change that still
 // waits, so they keep their place among the others.
@@ -29,10 +31,12 @@
 #include <thread>
 #include <vector>
 
+#include "core/app/camera_claim.h"
 #include "core/app/dialog_template.h"
 #include "core/app/dialog_view.h"
 #include "core/app/progress_mailbox.h"
 #include "core/app/worker_launcher.h"
+#include "core/station/image_identity.h"
 #include "core/workflows/strings.h"
 #include "core/workflows/ui_port.h"
 #include "core/workflows/version_block.h"
@@ -67,7 +71,9 @@ struct ControlState {
   int position = 0;
 };
 
-enum class Workflow { None, Burn, Erase, Export };
+// What the worker runs: the start-up's search and chip-id read, a workflow,
+// or the firmware-version query.
+enum class Workflow { None, Startup, Burn, Erase, Export, Version };
 
 struct DialogOptions {
   workflows::Language language = workflows::Language::English;
@@ -84,6 +90,12 @@ struct DialogOptions {
   // How the chip's narrow text becomes UTF-8 (Latin-1 when empty); a face
   // sets the system's own code page here.
   workflows::NarrowTextDecoder chip_text_decoder = {};
+  // Takes the camera's lock for one operation (on the worker); no locking
+  // when empty.
+  ClaimCamera claim_camera = {};
+  // What the operator can check when no camera is found at start-up, in
+  // this platform's terms, shown below "Can't find video device!".
+  std::function<std::string()> no_camera_advice = {};
 };
 
 class CEmberline_testDlg {
@@ -95,9 +107,11 @@ class CEmberline_testDlg {
   CEmberline_testDlg& operator=(const CEmberline_testDlg&) = delete;
 
   // --- handlers (UI thread) ---
-  // TRUE when the chip identifier was read. Without a camera it asks the view
-  // to end the dialog with -1 once it has returned.
-  bool OnInitDialog();
+  // Sets up the window, then finds the camera and reads its chip id on the
+  // worker. Without a camera the operator is told, and the dialog ends with
+  // -1 (endResult()); a camera busy in another process is said and the
+  // dialog stays.
+  void OnInitDialog();
   // BN_CLICKED routed through the message map; false when the id has no entry.
   bool OnCommand(int control_id);
   void OnBnClickedBrowse();
@@ -132,7 +146,9 @@ class CEmberline_testDlg {
   std::string loadString(int string_id) const;
   int imageSize() const { return m_nImageSize; }
   // The file the image buffer was last loaded from; empty before a load.
-  const std::filesystem::path& loadedImage() const { return loaded_image_; }
+  const std::filesystem::path& loadedImage() const { return loaded_.path; }
+  // The loaded image's identity (version block, SHA-256); nullopt before a load.
+  const std::optional<station::ImageIdentity>& loadedIdentity() const { return loaded_.identity; }
   // Null before construction finished and after OnDestroy.
   workflows::CameraSession* session() { return session_.get(); }
   // The port the workflows report through (any thread).
@@ -145,6 +161,13 @@ class CEmberline_testDlg {
   struct WorkflowRow;
   friend class Port;
 
+  // The image in the buffer: where it came from and what it is.
+  struct LoadedImage {
+    std::filesystem::path path;
+    std::vector<std::uint8_t> bytes;  // as loaded, to tell a changed file
+    std::optional<station::ImageIdentity> identity;
+  };
+
   // Control changes on the UI thread: record, then render. A stage-row
   // control keeps what the burn made of it while the other page is shown.
   void show(int id, bool visible);
@@ -155,9 +178,15 @@ class CEmberline_testDlg {
   void setRange(int id, int minimum, int maximum);
   void setPosition(int id, int position);
   void message(std::string_view text, std::string_view caption = {},
-               MessageIcon icon = MessageIcon::Warning);
+               MessageIcon icon = MessageIcon::Warning, const std::string& details = {});
+  // A failure: its text, the operator's line below it, the details apart.
+  void failureMessage(const workflows::Failure& failure);
+  // The status line := `text` (the waiting close noted below it).
+  void setStatusLine(const std::string& text);
   // A status text, with the waiting close noted below it.
   std::string statusText(int string_id) const;
+  std::string withCloseNote(const std::string& text) const;
+  std::string withoutCloseNote(const std::string& text) const;
   // Runs `fn` on the UI thread after the progress positions posted before it.
   void onUiThread(const std::function<void()>& fn);
   void showPostedProgress();  // UI thread
@@ -166,11 +195,21 @@ class CEmberline_testDlg {
   void showBurnPage();
   void hideStageRow();
   bool loadSourceImage(const std::filesystem::path& path);
+  void showIdentity();
+  // At GO: the file the image came from still holds it, or the operator
+  // agrees to burn the copy loaded before.
+  bool loadedImageStillCurrent();
   void openStationWindow();
+  void findCameraAtStart();
   void startWorkflow(const WorkflowRow& row);
+  // On the worker: claims the camera, finds it and runs the row's work.
   void runWorker(const WorkflowRow& row);
+  // The camera could not be claimed or found (worker): what the operator is
+  // told. `busy` is who holds it, when another process does.
+  void reportNoCamera(const WorkflowRow& row, const std::optional<CameraHolder>& busy);
   int runOperation(Workflow workflow);
   int exportIntoCurrentFolder();
+  void showFirmwareVersion();
   void persistDevice();  // on the calling thread; reports through the port
 
   device::DeviceList& devices_;
@@ -185,7 +224,8 @@ class CEmberline_testDlg {
   std::map<int, ControlState> controls_;
   int current_tab_ = 0;
   int m_nImageSize = 0;
-  std::filesystem::path loaded_image_;
+  LoadedImage loaded_;
+  std::optional<std::uint8_t> chip_id_;  // the camera's, once a worker read it
   Workflow running_ = Workflow::None;
   std::optional<int> end_result_;
   std::set<int> stage_row_shown_;     // what the burn has shown of the stage row

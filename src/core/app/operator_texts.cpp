@@ -13,16 +13,6 @@ std::string closeWaitNote(Language language) {
                                                  : "Closing when the task ends...";
 }
 
-std::string noCameraAdvice(Language language) {
-  if (language == Language::SimplifiedChinese)
-    return "请检查摄像头是否已插好、USB 线是否接牢，然后重新启动本程序。"
-           "如果摄像头已插好，可能是当前用户没有使用摄像头的权限："
-           "请让本工位的管理员安装摄像头的 udev 规则。";
-  return "Check that the camera is plugged in and its USB cable is seated, then start the "
-         "program again. If it is plugged in, this user may not be allowed to use it: ask "
-         "whoever looks after this station to install the camera's udev rule.";
-}
-
 std::string exportFolderText(const std::filesystem::path& folder, const std::string& why,
                              Language language) {
   if (language == Language::SimplifiedChinese)
@@ -30,6 +20,26 @@ std::string exportFolderText(const std::filesystem::path& folder, const std::str
            "。\n请从一个可以写入的文件夹启动本程序。";
   return "Can't save the exported file in the folder " + folder.string() + ": " + why +
          ".\nStart the program from a folder you may write to.";
+}
+
+std::string eraseQuestion(Language language) {
+  if (language == Language::SimplifiedChinese) return "要擦除摄像头的固件吗？在烧录固件之前，摄像头将无法启动。";
+  return "Erase the camera's firmware? The camera will not start until an image is burned.";
+}
+
+std::string imageChangedQuestion(const std::filesystem::path& file, const std::string& loaded, Language language) {
+  if (language == Language::SimplifiedChinese)
+    return "文件 " + file.string() + " 在载入后已被更改或无法再读取。\n\n要烧录载入时的内容吗？\n" + loaded;
+  return "The file " + file.string() + " has changed or cannot be read since it was loaded.\n\n"
+         "Burn the copy loaded then?\n" + loaded;
+}
+
+std::string cameraBusyText(long pid, const std::string& program, Language language) {
+  const bool zh = language == Language::SimplifiedChinese;
+  if (pid <= 0) return zh ? "摄像头正忙：另一个程序正在使用它" : "Camera busy: used by another program";
+  const std::string name = program.empty() ? std::string() : (zh ? "（" + program + "）" : " (" + program + ")");
+  if (zh) return "摄像头正忙：进程 " + std::to_string(pid) + (name.empty() ? " " : name) + "正在使用它";
+  return "Camera busy: used by process " + std::to_string(pid) + name;
 }
 
 }  // namespace emberline::app

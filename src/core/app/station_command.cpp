@@ -14,9 +14,9 @@ void CEmberline_testDlg::openStationWindow() {
     message(kMsgBusy);
     return;
   }
-  std::filesystem::path image = loaded_image_;
+  std::filesystem::path image = loaded_.path;
   if (image.empty()) {
-    const std::optional<std::filesystem::path> chosen = view_.chooseSourceFile(sourceFileDialog());
+    const std::optional<std::filesystem::path> chosen = view_.chooseSourceFile(sourceFileDialog(options_.language));
     if (!chosen || chosen->empty()) return;
     image = *chosen;
   }

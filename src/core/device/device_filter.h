@@ -20,6 +20,7 @@ class SingleDeviceList final : public DeviceList {
   int enumerate(std::vector<DeviceEntry>& out) override;
   // Opens only that entry; any other gives nullptr and -ENODEV.
   std::shared_ptr<CaptureDevice> open(const DeviceEntry& entry, int* error = nullptr) override;
+  std::string failureDetail() const override { return inner_.failureDetail(); }
 
  private:
   DeviceList& inner_;

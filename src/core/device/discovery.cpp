@@ -47,7 +47,8 @@ std::optional<std::uint32_t> FindExtensionUnitNode(CaptureDevice& device) {
   return device.findExtensionUnitNode(kExtensionUnitPropertySet);
 }
 
-int DiscoverCamera(DeviceList& devices, ExtensionUnitChannel& channel, const DiscoveryOutput& out) {
+int DiscoverCamera(DeviceList& devices, ExtensionUnitChannel& channel, const DiscoveryOutput& out,
+                   std::uint8_t* found_chip_id) {
   std::vector<DeviceEntry> entries;
   const int listed = devices.enumerate(entries);
   if (listed == -ENODEV) {
@@ -71,7 +72,10 @@ int DiscoverCamera(DeviceList& devices, ExtensionUnitChannel& channel, const Dis
     for (std::uint32_t attempt = 1; attempt <= 2; ++attempt) {
       channel.node_id = FindExtensionUnitNode(*channel.device).value_or(attempt);
       std::uint8_t chip_id = 0;
-      if (ReadChipId(channel, chip_id)) return 0;
+      if (ReadChipId(channel, chip_id)) {
+        if (found_chip_id != nullptr) *found_chip_id = chip_id;
+        return 0;
+      }
     }
     channel.device.reset();  // the node id keeps its last value
     channel.device_id.clear();

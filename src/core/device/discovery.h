@@ -27,8 +27,9 @@ std::optional<std::uint32_t> FindExtensionUnitNode(CaptureDevice& device);
 // When the list cannot be made or is empty, writes one of the two fixed lines
 // ("No devices found in the device list." / "There are no VideoInputDevice
 // devices available", no line end) to `out`.
+// `chip_id`, when given, gets the identifier the chosen device answered.
 int DiscoverCamera(DeviceList& devices, ExtensionUnitChannel& channel,
-                   const DiscoveryOutput& out = {});
+                   const DiscoveryOutput& out = {}, std::uint8_t* chip_id = nullptr);
 
 // SfOpenCamera result codes.
 inline constexpr int kOpenOk = 0;

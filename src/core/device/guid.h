@@ -2,7 +2,9 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace emberline::device {
 
@@ -16,6 +18,8 @@ struct Guid {
 
 // "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}" in the usual registry notation.
 std::string toString(const Guid& guid);
+// The reverse of toString (either case); nullopt for any other text.
+std::optional<Guid> parseGuid(std::string_view text);
 
 // The camera family's vendor extension unit: {28F03370-6311-4A2E-BA2C-6890EB334016}.
 inline constexpr Guid kExtensionUnitPropertySet{{0x70, 0x33, 0xF0, 0x28, 0x11, 0x63, 0x2E, 0x4A,

@@ -37,6 +37,19 @@ class TracingDevice final : public CaptureDevice {
     return event.result;
   }
 
+  int controlLength(std::uint32_t node_id, std::uint32_t selector, std::size_t& length) override {
+    TraceEvent event = start(kExtensionUnitPropertySet, kKsPropertyTypeGet);
+    event.length_query = true;
+    event.op = XuOp::Get;
+    event.selector = selector;
+    event.node_id = node_id;
+    event.result = inner_->controlLength(node_id, selector, length);
+    if (event.result == 0)
+      event.payload = {static_cast<std::uint8_t>(length & 0xFF), static_cast<std::uint8_t>((length >> 8) & 0xFF)};
+    report(event);
+    return event.result;
+  }
+
   int driverProperty(const Guid& property_set, XuOp op,
                      std::span<std::uint8_t, 40> record) override {
     TraceEvent event =

@@ -24,10 +24,13 @@ namespace emberline::device {
 //  - findExtensionUnitNode(): reported as the support probe it stands for:
 //    flags kFlagsSetSupport, selector 0, node_id the node found (0 when none),
 //    result 0 when found and -ENOENT when not, no payload.
+//  - controlLength(): length_query is true, op Get, the control's selector and
+//    node, the length as two little-endian bytes (no payload when it failed).
 struct TraceEvent {
   std::chrono::steady_clock::time_point time;  // when the call was made
   std::string device_id;                       // DeviceEntry::id of the device
   bool driver_property = false;
+  bool length_query = false;
   Guid property_set;
   std::uint32_t selector = 0;
   std::uint32_t flags = 0;

@@ -69,6 +69,16 @@ class CaptureDevice {
   // when the errno values say all the platform knows.
   virtual std::string failureDetail() const { return {}; }
 
+  // The length in bytes the driver reports for control `selector` of the
+  // extension unit `node_id` (on Linux uvcvideo's UVC_GET_LEN). 0 or a
+  // negative errno; platforms that cannot tell refuse with -ENOTSUP.
+  virtual int controlLength(std::uint32_t node_id, std::uint32_t selector, std::size_t& length) {
+    (void)node_id;
+    (void)selector;
+    (void)length;
+    return -ENOTSUP;
+  }
+
   // Driver-register access through a camera driver's own property set
   // (property id 0, a 40-byte record given as both instance and value data).
   // Only the chip-id fallback uses it. Platforms without it refuse.
@@ -102,6 +112,11 @@ class DeviceList {
   // Opens one listed device. On failure returns nullptr and, when `error` is
   // given, stores a negative errno there.
   virtual std::shared_ptr<CaptureDevice> open(const DeviceEntry& entry, int* error = nullptr) = 0;
+
+  // The platform's own account of the last failed enumerate or open
+  // ("HRESULT 0x80070005: Access is denied"), for a person to quote; empty
+  // when the errno values say all the platform knows.
+  virtual std::string failureDetail() const { return {}; }
 };
 
 }  // namespace emberline::device

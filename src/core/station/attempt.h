@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "core/workflows/failure.h"
+
 namespace emberline::station {
 
 enum class Operation { Burn, Erase };
@@ -50,6 +52,8 @@ struct AttemptRecord {
   std::uint64_t requests = 0;  // extension-unit requests sent to the camera
   JobResult result = JobResult::Failed;
   std::string error;  // why it did not pass, empty when it did
+  // What kind of failure that was: it decides the operator's line (advice).
+  workflows::FailureKind failure_kind = workflows::FailureKind::None;
   std::optional<std::uint32_t> first_difference;
   std::uint64_t blocks_written = 0;
 };

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "core/device/tracing.h"
+#include "core/device/utf8_path.h"
 #include "core/station/job_ui_port.h"
 #include "core/station/sha256.h"
 #include "core/workflows/camera_session.h"
@@ -23,7 +24,7 @@ class Attempt {
     record_.device = target.device;
     record_.port = target.port;
     if (settings.operation == Operation::Burn) {
-      record_.image = settings.image.string();
+      record_.image = utf8Text(settings.image);
       record_.verify = settings.verify_full ? "full" : "sampled";
     }
   }
@@ -40,16 +41,21 @@ class Attempt {
   }
 
  private:
-  void end(JobResult result, std::string error = {}) {
+  void end(JobResult result, std::string error = {}, workflows::FailureKind kind = workflows::FailureKind::None) {
     record_.result = result;
     record_.error = std::move(error);
+    record_.failure_kind = kind;
   }
 
   void drive() {
     LinkFailure failure;
     ui_.beginStage("connect", "Connecting");
     std::unique_ptr<CameraLink> link = target_.open ? target_.open(failure) : nullptr;
-    if (!link) return end(failure.result, failure.text);
+    // Why a device does not open is the platform's to explain; a busy one
+    // is another program's.
+    if (!link)
+      return end(failure.result, failure.text,
+                 failure.result == JobResult::Busy ? workflows::FailureKind::CameraBusy : workflows::FailureKind::None);
 
     // Requests are counted on the way to the camera, whoever sends them; the
     // search for the extension unit is the platform's, not a request.
@@ -64,15 +70,19 @@ class Attempt {
     operate(session);
     ui_.beginStage("save", "Saving");
     std::string error;
-    if (!link->finish(&error) && record_.result == JobResult::Passed) end(JobResult::Failed, error);
+    if (!link->finish(&error) && record_.result == JobResult::Passed)
+      end(JobResult::Failed, error, workflows::FailureKind::FileNotWritten);
   }
 
   void operate(workflows::CameraSession& session) {
     if (settings_.operation == Operation::Burn && !loadImage(session)) return;
     if (session.DiscoverCamera() != 0)
-      return end(JobResult::NoCamera, "no camera of the family answers at " + target_.device);
+      return end(JobResult::NoCamera, "no camera of the family answers at " + target_.device,
+                 workflows::FailureKind::NoCamera);
     std::uint8_t chip_id = 0;
-    if (!session.ReadChipId(chip_id)) return end(JobResult::Failed, "GetChipIDValue Failed!");
+    if (!session.ReadChipId(chip_id))
+      return end(JobResult::Failed, "GetChipIDValue Failed!",
+                 session.cameraGone() ? workflows::FailureKind::Unplugged : workflows::FailureKind::Refused);
     record_.chip_id = chip_id;
     JobEvent known;
     known.kind = JobEvent::Kind::ChipId;
@@ -91,12 +101,14 @@ class Attempt {
       const bool burned = session.BurnRom(options, &report) == 1;
       record_.blocks_written = report.blocks_written;
       record_.first_difference = report.first_difference;
-      if (!burned) return end(JobResult::Failed, report.failure.empty() ? ui_.lastMessage() : report.failure);
+      if (!burned)
+        return end(JobResult::Failed, report.failure.empty() ? ui_.lastMessage() : report.failure,
+                   ui_.lastFailureKind());
       ui_.beginStage("version-after", "Reading the version");
       record_.version_after = session.FirmwareVersionText();
     } else {
       ui_.beginStage("erase", "Erasing");
-      if (session.EraseFlash() != 1) return end(JobResult::Failed, ui_.lastMessage());
+      if (session.EraseFlash() != 1) return end(JobResult::Failed, ui_.lastMessage(), ui_.lastFailureKind());
     }
     end(JobResult::Passed);
   }
@@ -106,9 +118,10 @@ class Attempt {
   bool loadImage(workflows::CameraSession& session) {
     const auto loaded = session.LoadSourceImage(settings_.image);
     if (loaded != workflows::LoadResult::Loaded) {
-      end(JobResult::BadImage, loaded == workflows::LoadResult::WrongSize
-                                   ? settings_.image.string() + " is not exactly 131,072 bytes"
-                                   : "cannot read " + settings_.image.string());
+      end(JobResult::BadImage,
+          loaded == workflows::LoadResult::WrongSize ? utf8Text(settings_.image) + " is not exactly 131,072 bytes"
+                                                     : "cannot read " + utf8Text(settings_.image),
+          workflows::FailureKind::BadImage);
       return false;
     }
     record_.image_sha256 = sha256Hex(session.image());

@@ -91,4 +91,9 @@ void JobUiPort::showMessage(const std::string& text, const std::string&) {
   emit_(event);
 }
 
+void JobUiPort::showFailure(const workflows::Failure& failure) {
+  last_failure_kind_ = failure.kind;
+  showMessage(failure.text, {});
+}
+
 }  // namespace emberline::station

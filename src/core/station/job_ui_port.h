@@ -26,6 +26,8 @@ class JobUiPort final : public workflows::UiPort {
   std::vector<StageTime> finishStages();
   // The last message the workflow showed, the reason of a failure.
   const std::string& lastMessage() const { return last_message_; }
+  // The kind of the last failure the workflow showed (None before any).
+  workflows::FailureKind lastFailureKind() const { return last_failure_kind_; }
 
   void setStatus(int) override {}
   void setControlText(int, const std::string&) override {}
@@ -34,6 +36,7 @@ class JobUiPort final : public workflows::UiPort {
   void setProgressRange(int bar_id, int minimum, int maximum) override;
   void setProgressPos(int bar_id, int position) override;
   void showMessage(const std::string& text, const std::string& caption) override;
+  void showFailure(const workflows::Failure& failure) override;
 
  private:
   device::Clock& clock_;
@@ -47,6 +50,7 @@ class JobUiPort final : public workflows::UiPort {
   int sweep_ = 0;
   int sweep_percent_ = 0;
   std::string last_message_;
+  workflows::FailureKind last_failure_kind_ = workflows::FailureKind::None;
 };
 
 }  // namespace emberline::station

@@ -64,7 +64,10 @@ void Station::runJob(Job& job) {
   if (settings_.keep_record) {
     std::string error = settings_.keep_record(record);
     if (!error.empty()) {
-      if (record.result == JobResult::Passed) record.result = JobResult::Failed;
+      if (record.result == JobResult::Passed) {
+        record.result = JobResult::Failed;
+        record.failure_kind = workflows::FailureKind::FileNotWritten;
+      }
       record.error = record.error.empty() ? error : record.error + "; " + error;
     }
   }

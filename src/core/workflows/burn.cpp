@@ -28,11 +28,12 @@ int CameraSession::BurnRom(const BurnOptions& options, BurnReport* report_out) {
   BurnReport& report = report_out != nullptr ? *report_out : scratch;
   report = BurnReport{};
   std::string* failure = &report.failure;
+  noteFlashChanged(FailureKind::Unplugged);
   const int waits_before = library_.transferWaitsRanOut();
 
-  if (image_[0] == 0xFF && image_[1] == 0xFF) return fail("No Source File!", failure);
+  if (image_[0] == 0xFF && image_[1] == 0xFF) return fail(FailureKind::NoImage, "No Source File!", failure);
   if (std::memcmp(image_.data(), kSignature, sizeof kSignature) != 0) {
-    return fail("It isn't Qorin Rom File!", failure);
+    return fail(FailureKind::BadImage, "It isn't Qorin Rom File!", failure);
   }
 
   ui_.setStatus(kStrBurning);
@@ -43,13 +44,13 @@ int CameraSession::BurnRom(const BurnOptions& options, BurnReport* report_out) {
   ui_.setProgressRange(kCtlProgressData, 0, 2);
 
   if (stop_.stopRequested()) return stopped(WorkStage::BeforeChange, std::nullopt, failure);
-  if (DisableFlashWriteProtect() == 0) return fail("Disable Flash Write Protect Failed!", failure);
+  if (!liftWriteProtect(failure)) return 0;
   if (library_.flashStayedBusy()) return flashNotReady(WorkStage::WriteProtectLifted, failure);
   if (stop_.stopRequested()) return stopped(WorkStage::WriteProtectLifted, std::nullopt, failure, true);
   ui_.setProgressPos(kCtlProgressData, 2);
   ui_.setProgressPos(kCtlProgressStage, 0);
 
-  WriteSFTypeAndEraseChip(readRomIdRecord());
+  if (!writeSFTypeAndEraseChip(readRomIdRecord(), FailureKind::UnpluggedDuringBurn, failure)) return 0;
   if (stop_.stopRequested())
     return stopped(chip_erase_sent_ ? WorkStage::Erasing : WorkStage::WriteProtectLifted, std::nullopt, failure, true);
   if (library_.flashStayedBusy()) return flashNotReady(WorkStage::Erasing, failure);
@@ -65,8 +66,8 @@ int CameraSession::BurnRom(const BurnOptions& options, BurnReport* report_out) {
       block.fill(0xFF);
       bank.at(offset);
       if (stop_.stopRequested()) return stopped(WorkStage::EraseCheck, offset, failure, true);
-      if (!readBlock(offset, block)) return fail(blockFailure("Read Flash", offset), failure);
-      if (!passesBlankCheck(block)) return fail("Check Flash Erase Failed!", failure);
+      if (!readBlock(offset, block)) return fail(requestFailure(), blockFailure("Read Flash", offset), failure);
+      if (!passesBlankCheck(block)) return fail(FailureKind::NotErased, "Check Flash Erase Failed!", failure);
     }
   }
   ui_.setProgressPos(kCtlProgressStage, 3);
@@ -87,7 +88,7 @@ int CameraSession::BurnRom(const BurnOptions& options, BurnReport* report_out) {
         continue;
       }
       if (stop_.stopRequested()) return stopped(WorkStage::Programming, offset, failure, true);
-      if (!writeBlock(offset, bytes)) return fail(blockFailure("Write Flash", offset), failure);
+      if (!writeBlock(offset, bytes)) return fail(requestFailure(), blockFailure("Write Flash", offset), failure);
       ++report.blocks_written;
     }
   }
@@ -98,7 +99,7 @@ int CameraSession::BurnRom(const BurnOptions& options, BurnReport* report_out) {
   if ((options.verify_full ? verifyFull(report) : verifySampled(report)) == 0) return 0;
   ui_.setProgressPos(kCtlProgressStage, 8);
 
-  if (EnableFlashWriteProtect() == 0) ui_.showMessage("Enable Flash Write Protect Failed!");
+  restoreWriteProtect();
   ui_.setProgressPos(kCtlProgressStage, 9);
   ui_.showControl(kCtlStageVerifyOk, true);
   report.transfer_waits_ran_out = library_.transferWaitsRanOut() - waits_before;
@@ -111,6 +112,10 @@ namespace {
 // smaller than the image.
 const char* differenceText(std::uint32_t offset) {
   return offset == 0 ? "The Flash size is less than 128K, please confirm!" : "Check Data Failed!";
+}
+
+FailureKind differenceKind(std::uint32_t offset) {
+  return offset == 0 ? FailureKind::FlashTooSmall : FailureKind::VerifyMismatch;
 }
 
 // The flash offset of the first byte of `block` (read at `offset`) that
@@ -134,10 +139,11 @@ int CameraSession::verifySampled(BurnReport& report) {
     block.fill(0xFF);
     bank.at(offset);
     if (stop_.stopRequested()) return stopped(WorkStage::Verifying, offset, &report.failure, true);
-    if (!readBlock(offset, block)) return fail(blockFailure("Read Flash", offset), &report.failure);
+    if (!readBlock(offset, block))
+      return fail(requestFailure(), blockFailure("Read Flash", offset), &report.failure);
     if (auto at = firstDifference(block, offset, image_)) {
       report.first_difference = at;
-      return fail(differenceText(offset), &report.failure);
+      return fail(differenceKind(offset), differenceText(offset), &report.failure);
     }
   }
   return 1;
@@ -154,10 +160,11 @@ int CameraSession::verifyFull(BurnReport& report) {
     std::array<std::uint8_t, 8> block;
     block.fill(0xFF);
     if (stop_.stopRequested()) return stopped(WorkStage::Verifying, offset, &report.failure, true);
-    if (!readBlock(offset, block)) return fail(blockFailure("Read Flash", offset), &report.failure);
+    if (!readBlock(offset, block))
+      return fail(requestFailure(), blockFailure("Read Flash", offset), &report.failure);
     if (auto at = firstDifference(block, offset, image_)) {
       report.first_difference = at;
-      return fail(differenceText(offset), &report.failure);
+      return fail(differenceKind(offset), differenceText(offset), &report.failure);
     }
   }
   return 1;

@@ -1,5 +1,8 @@
 #include "core/workflows/camera_session.h"
 
+#include <cerrno>
+#include <cstdlib>
+
 #include "core/workflows/device_error_text.h"
 #include "core/workflows/flash_layout.h"
 
@@ -11,7 +14,8 @@ CameraSession::CameraSession(device::DeviceList& devices, UiPort& ui, device::Cl
 CameraSession::~CameraSession() = default;
 
 int CameraSession::DiscoverCamera() {
-  return device::DiscoverCamera(devices_, channel_, discovery_output_);
+  // The chip id the camera answered with is the last one read.
+  return device::DiscoverCamera(devices_, channel_, discovery_output_, &chip_id_);
 }
 
 void CameraSession::setStopToken(device::StopToken stop) {
@@ -21,16 +25,22 @@ void CameraSession::setStopToken(device::StopToken stop) {
 
 int CameraSession::stopped(WorkStage stage, std::optional<std::uint32_t> offset, std::string* failure,
                            bool restore_write_protect) {
-  fail(interruptedText(stage, offset), failure);
   // A stopped burn leaves the flash open to writes only where the flash is
-  // still busy with its own erase; everywhere else protection goes back on.
-  if (restore_write_protect && canRestoreWriteProtect(stage) && EnableFlashWriteProtect() == 0)
-    ui_.showMessage("Enable Flash Write Protect Failed!");
-  return 0;
+  // still busy with its own erase; everywhere else protection goes back on,
+  // and a failure to do so is said in the same message.
+  std::string text = interruptedText(stage, offset);
+  if (restore_write_protect && canRestoreWriteProtect(stage)) {
+    const std::string not_restored = restoreWriteProtect(/*show=*/false);
+    if (!not_restored.empty()) text += "\n" + not_restored;
+  }
+  return fail(FailureKind::Interrupted, text, failure);
 }
 
 int CameraSession::flashNotReady(WorkStage stage, std::string* failure) {
-  return fail(flashStayedBusyText(stage, library_.readyWaitRequestFailed()), failure);
+  // A wait cut short by a refused status request never saw the flash busy:
+  // the camera is what failed.
+  const bool refused = library_.readyWaitRequestFailed();
+  return fail(refused ? requestFailure() : FailureKind::FlashBusy, flashStayedBusyText(stage, refused), failure);
 }
 
 bool CameraSession::ReadChipId(std::uint8_t& chip_id) {
@@ -55,8 +65,38 @@ std::string CameraSession::blockFailure(const char* what, std::uint32_t offset) 
          describeDeviceError(channel_.last_error);
 }
 
-int CameraSession::fail(const std::string& text, std::string* failure) {
-  ui_.showMessage(text);
+namespace {
+
+bool isUnplugError(int error) { return std::abs(error) == ENODEV || std::abs(error) == ENXIO; }
+
+}  // namespace
+
+bool CameraSession::cameraGone() const {
+  return isUnplugError(channel_.last_error) || isUnplugError(backend_.channel().last_error);
+}
+
+FailureKind CameraSession::requestFailure() const {
+  return cameraGone() ? unplugged_kind_ : FailureKind::Refused;
+}
+
+FailureKind CameraSession::initFailure(int init) const {
+  // The camera was found moments ago: a library that finds no device means
+  // it has left since.
+  return init == serialflash::kInitNoDevice ? unplugged_kind_ : requestFailure();
+}
+
+int CameraSession::fail(FailureKind kind, const std::string& text, std::string* failure, std::string detail) {
+  // A device that failed because the camera left the bus: that is what the
+  // operator needs to hear about.
+  const bool device_failure =
+      kind == FailureKind::Refused || kind == FailureKind::Protected || kind == FailureKind::FlashBusy;
+  if (device_failure && cameraGone()) kind = unplugged_kind_;
+  last_failure_ = {kind, text, std::move(detail)};
+  for (const auto* device : {channel_.device.get(), backend_.channel().device.get()}) {
+    if (!last_failure_.detail.empty()) break;
+    if (device != nullptr) last_failure_.detail = device->failureDetail();
+  }
+  ui_.showFailure(last_failure_);
   if (failure != nullptr) *failure = text;
   return 0;
 }

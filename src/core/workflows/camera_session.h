@@ -25,6 +25,7 @@
 #include "core/device/protocol.h"
 #include "core/device/stop_token.h"
 #include "core/serialflash/serial_flash.h"
+#include "core/workflows/failure.h"
 #include "core/workflows/rom_tag_table.h"
 #include "core/workflows/output_file.h"
 #include "core/workflows/ui_port.h"
@@ -39,6 +40,12 @@ struct VersionBlockAddresses;
 inline constexpr std::size_t kImageSize = 0x20000;
 
 enum class LoadResult { Loaded, CannotOpen, WrongSize };
+
+// Reads an image file into `image` (only when it loads): exactly kImageSize
+// bytes, read whole.
+LoadResult readSourceImage(const std::filesystem::path& path, std::vector<std::uint8_t>& image);
+// "Can't Open File!" or "It is not a Rom file!".
+const char* loadFailureText(LoadResult result);
 
 // Beyond the dialog's burn, for stations.
 struct BurnOptions {
@@ -70,7 +77,8 @@ class CameraSession {
   CameraSession(const CameraSession&) = delete;
   CameraSession& operator=(const CameraSession&) = delete;
 
-  // Binds the dialog's channel (0 = found). Discovery's two fixed lines go to
+  // Binds the dialog's channel (0 = found) and keeps the chip id the camera
+  // answered with (chipId()). Discovery's two fixed lines go to
   // standard output unless redirected (a face printing JSON keeps stdout clean).
   int DiscoverCamera();
   void setDiscoveryOutput(device::DiscoveryOutput out) { discovery_output_ = std::move(out); }
@@ -95,6 +103,9 @@ class CameraSession {
   // Source image: size check, all-or-nothing replacement of the image buffer,
   // messages and status through the port.
   LoadResult LoadSourceImage(const std::filesystem::path& path);
+  // Replaces the image buffer with an image already read (kImageSize bytes;
+  // anything else is ignored). Never while a burn reads it.
+  void replaceImage(std::vector<std::uint8_t> image);
 
   // Workflows: 1 success, 0 failure (each failure already shown as a message).
   int BurnRom(const BurnOptions& options = {}, BurnReport* report = nullptr);
@@ -121,6 +132,10 @@ class CameraSession {
 
   // --- state ---
   std::span<const std::uint8_t> image() const { return image_; }
+  // The last failure a workflow of this session showed (kind None before any).
+  const Failure& lastFailure() const { return last_failure_; }
+  // True when the camera left the bus: its last request failed as unplugged.
+  bool cameraGone() const;
   std::uint8_t chipId() const { return chip_id_; }
   int highBankFlag() const { return high_bank_flag_; }
   std::uint8_t sfType() const { return sf_type_; }
@@ -136,10 +151,35 @@ class CameraSession {
   bool writeBlock(std::uint32_t offset, std::span<const std::uint8_t, 8> block);
   // "<what> Failed at 0x0A3F0! <why>", the why taken from the channel's last error.
   std::string blockFailure(const char* what, std::uint32_t offset) const;
-  // Shows `text` as a modal message and returns 0, the workflows' failure result.
-  int fail(const std::string& text, std::string* failure = nullptr);
-  // Write-protect control; mode 0 lifts protection, 1 restores it.
-  int setWriteProtect(int mode);
+  // Shows `text` as one modal message and returns 0, the workflows' failure
+  // result. A camera that left the bus makes the kind `unplugged` (as far as
+  // the flash was changed by then, see noteFlashChanged).
+  // `detail` defaults to the device's own account of its last failure.
+  int fail(FailureKind kind, const std::string& text, std::string* failure = nullptr, std::string detail = {});
+  // The kind of a failed request: unplugged when the camera is gone.
+  FailureKind requestFailure() const;
+  // The kind of a library that would not open (SfInit's result).
+  FailureKind initFailure(int init) const;
+  // From here on an unplugged camera has lost what its flash held.
+  void noteFlashChanged(FailureKind unplugged) { unplugged_kind_ = unplugged; }
+  // Write-protect control; mode 0 lifts protection, 1 restores it. nullopt
+  // when it worked, else what stood in the way (its text may be empty),
+  // shown by the caller with its own text as one message.
+  std::optional<Failure> setWriteProtect(int mode);
+  // Disable/EnableFlashWriteProtect: the reason shown on its own.
+  int changeWriteProtect(int mode);
+  // "Disable Flash Write Protect Failed!" with its reason, as one message;
+  // false then.
+  bool liftWriteProtect(std::string* failure);
+  // "Enable Flash Write Protect Failed!" with its reason, shown as one
+  // message when `show`; the text, empty when protection is back on.
+  std::string restoreWriteProtect(bool show = true);
+  // WriteSFTypeAndEraseChip for a workflow: false (and the one message shown)
+  // when the camera left the bus on the way, so that nothing after it adds a
+  // second message for the same failure. From the erase on, a camera that
+  // leaves is `unplugged` in the sense given.
+  bool writeSFTypeAndEraseChip(std::span<const std::uint8_t, 8> rom_id, FailureKind unplugged,
+                               std::string* failure);
   // The RomIdRecord handed to WriteSFTypeAndEraseChip (library already open).
   std::array<std::uint8_t, 8> readRomIdRecord();
   // Reads the version block (space 7) through the open library; false when
@@ -178,6 +218,8 @@ class CameraSession {
   OutputFiles* output_files_ = &portableOutputFiles();
   OutputGuard output_guard_;
   bool chip_erase_sent_ = false;  // by the last WriteSFTypeAndEraseChip
+  Failure last_failure_;
+  FailureKind unplugged_kind_ = FailureKind::Unplugged;  // what a vanished camera means now
 };
 
 }  // namespace emberline::workflows

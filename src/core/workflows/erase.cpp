@@ -9,15 +9,16 @@
 namespace emberline::workflows {
 
 int CameraSession::EraseFlash() {
+  noteFlashChanged(FailureKind::Unplugged);
   ui_.setStatus(kStrErasing);
   ui_.setProgressRange(kCtlProgressData, 0, kEraseDataRange);
   ui_.setProgressPos(kCtlProgressData, 1);
 
   if (stop_.stopRequested()) return stopped(WorkStage::BeforeChange, std::nullopt, nullptr);
-  if (DisableFlashWriteProtect() == 0) return fail("Disable Flash Write Protect Failed!");
+  if (!liftWriteProtect(nullptr)) return 0;
   if (library_.flashStayedBusy()) return flashNotReady(WorkStage::WriteProtectLifted);
   if (stop_.stopRequested()) return stopped(WorkStage::WriteProtectLifted, std::nullopt, nullptr);
-  WriteSFTypeAndEraseChip(readRomIdRecord());
+  if (!writeSFTypeAndEraseChip(readRomIdRecord(), FailureKind::UnpluggedDuringErase, nullptr)) return 0;
   if (stop_.stopRequested())
     return stopped(chip_erase_sent_ ? WorkStage::Erasing : WorkStage::WriteProtectLifted, std::nullopt, nullptr);
   if (library_.flashStayedBusy()) return flashNotReady(WorkStage::Erasing);
@@ -29,8 +30,8 @@ int CameraSession::EraseFlash() {
     block.fill(0xFF);
     bank.at(offset);
     if (stop_.stopRequested()) return stopped(WorkStage::BlankCheck, offset, nullptr);
-    if (!readBlock(offset, block)) return fail(blockFailure("Read Flash", offset));
-    if (!passesBlankCheck(block)) return fail("Check Flash Erase Failed!");
+    if (!readBlock(offset, block)) return fail(requestFailure(), blockFailure("Read Flash", offset));
+    if (!passesBlankCheck(block)) return fail(FailureKind::NotErased, "Check Flash Erase Failed!");
   }
   return 1;
 }

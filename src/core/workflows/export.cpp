@@ -31,19 +31,20 @@ int CameraSession::ExportRom(const std::filesystem::path& file, std::filesystem:
   // A name given by the caller was checked by the caller; the one built here
   // meets the same rule now.
   if (file.empty() && output_guard_) {
-    if (auto refused = output_guard_(target)) return fail(*refused);
+    if (auto refused = output_guard_(target)) return fail(FailureKind::FileNotWritten, *refused);
   }
   std::string error;
   auto out = output_files_->begin(target, &error);
-  if (!out) return fail(error);
+  if (!out) return fail(FailureKind::FileNotWritten, error);
   if (readFlashInto(content) == 0) return 0;
 
-  if (auto failed = out->commit(content)) return fail(*failed);
+  if (auto failed = out->commit(content)) return fail(FailureKind::FileNotWritten, *failed);
   if (written != nullptr) *written = target;
   return 1;
 }
 
 int CameraSession::readFlashInto(std::vector<std::uint8_t>& content, std::string* failure) {
+  noteFlashChanged(FailureKind::Unplugged);
   if (stop_.stopRequested()) return stopped(WorkStage::Reading, std::nullopt, failure);
   ui_.setProgressRange(kCtlProgressData, 0, kExportDataRange);
   HighBankScope bank(high_bank_flag_);
@@ -53,7 +54,7 @@ int CameraSession::readFlashInto(std::vector<std::uint8_t>& content, std::string
     block.fill(0xFF);
     bank.at(offset);
     if (stop_.stopRequested()) return stopped(WorkStage::Reading, offset, failure);
-    if (!readBlock(offset, block)) return fail(blockFailure("Read Flash", offset), failure);
+    if (!readBlock(offset, block)) return fail(requestFailure(), blockFailure("Read Flash", offset), failure);
     std::copy(block.begin(), block.end(), content.begin() + offset);
   }
   return 1;

@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "core/workflows/failure.h"
+
 namespace emberline::workflows {
 
 // Control ids of the main dialog.
@@ -30,6 +32,9 @@ enum ControlId : int {
   kCtlFwVersion = 1017,
   kCtlRename = 1024,
   kCtlTab = 1025,
+  // Our own addition to the dialog: which image is loaded (version block and
+  // SHA-256), under the path box.
+  kCtlImageIdentity = 1026,
 };
 
 // String-table ids (res/strings.*).
@@ -67,6 +72,9 @@ class UiPort {
   // A modal message with an OK button; returns once the operator closed it.
   // `caption` empty means the application's own title.
   virtual void showMessage(const std::string& text, const std::string& caption = {}) = 0;
+  // A workflow's failure, shown as a modal message like showMessage(text);
+  // a face that can tell the operator what to do overrides it.
+  virtual void showFailure(const Failure& failure) { showMessage(failure.text); }
 };
 
 // A port that ignores everything; a base for faces that care about a few events.

@@ -12,7 +12,7 @@ namespace emberline::workflows {
 VerifyReport CameraSession::VerifyImage(std::span<const std::uint8_t> image) {
   VerifyReport report;
   if (image.size() != kImageSize) {
-    fail("It is not a Rom file!", &report.failure);
+    fail(FailureKind::BadImage, "It is not a Rom file!", &report.failure);
     return report;
   }
   std::vector<std::uint8_t> content(kImageSize, 0xFF);

@@ -30,6 +30,8 @@ struct VersionBlock {
 std::optional<VersionBlockAddresses> versionTextAddresses(std::uint8_t chip_id);
 // Where the export name is read from; every model has an answer.
 VersionBlockAddresses exportNameAddresses(std::uint8_t chip_id);
+// Where each chip model keeps its write-protect configuration byte (space 7).
+std::uint16_t writeProtectConfigAddress(std::uint8_t chip_id);
 
 // Turns the chip's narrow text (bytes in the camera's code page) into UTF-8.
 using NarrowTextDecoder = std::function<std::string(std::string_view)>;

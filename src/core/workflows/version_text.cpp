@@ -25,8 +25,9 @@ bool CameraSession::readVersionBlock(const VersionBlockAddresses& where, Version
 }
 
 std::optional<std::string> CameraSession::FirmwareVersionText() {
-  if (library_.SfInit() <= 0) {
-    fail("Camera Init Failed!");
+  noteFlashChanged(FailureKind::Unplugged);
+  if (const int init = library_.SfInit(); init <= 0) {
+    fail(initFailure(init), "Camera Init Failed!");
     return std::nullopt;
   }
   // The library is closed on every way out.
@@ -37,19 +38,19 @@ std::optional<std::string> CameraSession::FirmwareVersionText() {
 
   std::uint8_t chip_id = 0;
   if (!ReadChipId(chip_id)) {
-    fail("GetChipIDValue Failed!");
+    fail(requestFailure(), "GetChipIDValue Failed!");
     return std::nullopt;
   }
   const auto where = versionTextAddresses(chip_id);
   if (!where) {
     char text[80];
     std::snprintf(text, sizeof text, "No F/W version is known for chip 0x%02X!", chip_id);
-    fail(text);
+    fail(FailureKind::UnknownChip, text);
     return std::nullopt;
   }
   VersionBlock block;
   if (!readVersionBlock(*where, block)) {
-    fail("Read F/W Version Failed! " + describeDeviceError(backend_.channel().last_error));
+    fail(requestFailure(), "Read F/W Version Failed! " + describeDeviceError(backend_.channel().last_error));
     return std::nullopt;
   }
   return formatVersionText(block, narrow_text_decoder_);

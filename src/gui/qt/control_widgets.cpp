@@ -90,9 +90,13 @@ QWidget* createControlWidget(const app::ControlTemplate& c, workflows::Language 
     case app::ControlKind::ProgressBar:
       widget = makeProgressBar(parent);
       break;
-    case app::ControlKind::StaticText:
-      widget = new QLabel(caption, parent);
+    case app::ControlKind::StaticText: {
+      auto* label = new QLabel(caption, parent);
+      label->setTextFormat(Qt::PlainText);  // text from a file or a camera is shown as it is
+      label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+      widget = label;
       break;
+    }
     case app::ControlKind::TabControl:
       widget = makeTabControl(parent);
       break;

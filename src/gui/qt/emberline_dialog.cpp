@@ -7,6 +7,7 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMessageBox>
@@ -18,6 +19,7 @@
 #include <QToolButton>
 #include <QUrl>
 
+#include "frontend/device_advice.h"
 #include "gui/qt/about_dialog.h"
 #include "gui/qt/app_icon.h"
 #include "gui/qt/control_widgets.h"
@@ -43,9 +45,17 @@ constexpr int kScreenTickMs = 16;
 
 }  // namespace
 
+int titleWidth(const QString& title, const QFont& font) {
+  // The title bar's font is usually the same size, often bold: allow for
+  // that, and for the window manager's icon and buttons beside the title.
+  QFont bold = font;
+  bold.setBold(true);
+  return QFontMetrics(bold).horizontalAdvance(title) + 4 * QFontMetrics(font).height() + 24;
+}
+
 EmberlineDialog::EmberlineDialog(device::DeviceList& devices, workflows::Language language,
                                  std::function<std::string()> persist, StationOpener station,
-                                 QWidget* parent)
+                                 app::ClaimCamera claim, QWidget* parent)
     : QDialog(parent), language_(language), station_(std::move(station)) {
   // A fixed frame with a title, a system menu and a close box; no minimise
   // or maximise box.
@@ -62,6 +72,8 @@ EmberlineDialog::EmberlineDialog(device::DeviceList& devices, workflows::Languag
   options.language = language;
   options.persist = std::move(persist);
   options.station_window = static_cast<bool>(station_);
+  options.claim_camera = std::move(claim);
+  options.no_camera_advice = [&devices, language] { return frontend::noCameraAdvice(devices, language); };
   controller_ = std::make_unique<app::CEmberline_testDlg>(devices, *this, workers_, std::move(options));
 }
 
@@ -206,14 +218,37 @@ void EmberlineDialog::selectTab(int index) {
 }
 
 void EmberlineDialog::showMessage(const std::string& text, const std::string& caption,
-                                  app::MessageIcon icon) {
+                                  app::MessageIcon icon, const std::string& details) {
   QString body = QString::fromStdString(text);
   body.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   QMessageBox box(icon == app::MessageIcon::Warning ? QMessageBox::Warning : QMessageBox::Information,
                   caption.empty() ? windowTitle() : QString::fromStdString(caption), body,
                   QMessageBox::Ok, this);
   box.setTextFormat(Qt::PlainText);
+  if (!details.empty()) box.setDetailedText(QString::fromStdString(details));
+  fitBox(box);
   box.exec();
+}
+
+bool EmberlineDialog::askYesNo(const std::string& text, bool default_yes) {
+  QMessageBox box(QMessageBox::Question, windowTitle(), QString::fromStdString(text),
+                  QMessageBox::Yes | QMessageBox::No, this);
+  box.setTextFormat(Qt::PlainText);
+  box.setDefaultButton(default_yes ? QMessageBox::Yes : QMessageBox::No);
+  box.setEscapeButton(QMessageBox::No);
+  fitBox(box);
+  return box.exec() == QMessageBox::Yes;
+}
+
+// A box as wide as its whole title needs (Qt sizes it to its text alone, so
+// a short text cut the title), with the dialog's icon.
+void EmberlineDialog::fitBox(QMessageBox& box) const {
+  box.setWindowIcon(windowIcon());
+  auto* grid = qobject_cast<QGridLayout*>(box.layout());
+  if (!grid) return;
+  const int width = titleWidth(box.windowTitle(), box.font());
+  grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0, 1,
+                grid->columnCount());
 }
 
 std::optional<std::filesystem::path> EmberlineDialog::chooseSourceFile(
@@ -250,6 +285,14 @@ void EmberlineDialog::endDialog(int result) {
   // has returned.
   QMetaObject::invokeMethod(this, [this, result] { done(result); }, Qt::QueuedConnection);
 }
+
+// The machine stays awake, and logind holds a shutdown back, while the flash
+// is written; the burn itself runs on to its end.
+void EmberlineDialog::workflowStarted(bool writes_flash) {
+  if (writes_flash) machine_hold_ = platform::holdMachine({platform::kBurningReason, {}});
+}
+
+void EmberlineDialog::workflowEnded() { machine_hold_.reset(); }
 
 void EmberlineDialog::setScreenTick(std::function<void()> tick) {
   tick_ = std::move(tick);

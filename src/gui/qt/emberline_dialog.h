@@ -21,8 +21,10 @@
 #include "core/app/dialog_view.h"
 #include "core/app/main_dialog.h"
 #include "core/app/worker_launcher.h"
+#include "platform/machine_hold.h"
 
 class QMenu;
+class QMessageBox;
 class QTabWidget;
 class QToolButton;
 
@@ -36,18 +38,24 @@ namespace emberline::gui {
 // is closed.
 using StationOpener = std::function<void(const std::filesystem::path& image, QWidget* parent)>;
 
+// How wide a message box must be so that the window manager shows its whole
+// `title` in the title bar.
+int titleWidth(const QString& title, const QFont& font);
+
 class EmberlineDialog final : public QDialog, public app::DialogView {
   Q_OBJECT
 
  public:
-  // Without `station` the window menu offers no station window.
+  // Without `station` the window menu offers no station window; without
+  // `claim` the camera is not locked (tests on a camera of their own).
   EmberlineDialog(device::DeviceList& devices, workflows::Language language,
                   std::function<std::string()> persist = {}, StationOpener station = {},
-                  QWidget* parent = nullptr);
+                  app::ClaimCamera claim = {}, QWidget* parent = nullptr);
   ~EmberlineDialog() override;
 
-  // Runs the dialog's initialisation. False when it ended the dialog (no
-  // camera); result() then holds the end result.
+  // Runs the dialog's initialisation; the camera is looked for on the worker
+  // afterwards. False when it ended the dialog already; result() then holds
+  // the end result.
   bool initialise();
   // Initialises, runs the dialog modally and tears it down; the dialog's result
   // (-1 when no camera was found).
@@ -71,12 +79,16 @@ class EmberlineDialog final : public QDialog, public app::DialogView {
   void addSystemMenuItem(unsigned command, const std::string& text) override;
   void insertTab(int index, const std::string& text) override;
   void selectTab(int index) override;
-  void showMessage(const std::string& text, const std::string& caption, app::MessageIcon icon) override;
+  void showMessage(const std::string& text, const std::string& caption, app::MessageIcon icon,
+                   const std::string& details) override;
+  bool askYesNo(const std::string& text, bool default_yes) override;
   std::optional<std::filesystem::path> chooseSourceFile(const app::SourceFileDialog& settings) override;
   void showAbout() override;
   void openStation(const std::filesystem::path& image) override;
   void endDialog(int result) override;
   void setScreenTick(std::function<void()> tick) override;
+  void workflowStarted(bool writes_flash) override;
+  void workflowEnded() override;
 
  public slots:
   void done(int result) override;
@@ -90,6 +102,7 @@ class EmberlineDialog final : public QDialog, public app::DialogView {
  private:
   void createControls();
   void destroyController();
+  void fitBox(QMessageBox& box) const;
 
   workflows::Language language_;
   StationOpener station_;
@@ -102,6 +115,7 @@ class EmberlineDialog final : public QDialog, public app::DialogView {
   bool initialising_ = false;
   QTimer screen_tick_;  // runs tick_ while a workflow runs
   std::function<void()> tick_;
+  std::unique_ptr<platform::MachineHold> machine_hold_;  // while a burn or an erase runs
 };
 
 }  // namespace emberline::gui

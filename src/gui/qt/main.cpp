@@ -11,12 +11,14 @@
 
 #include "core/app/dialog_template.h"
 #include "core/workflows/strings.h"
+#include "frontend/camera_claims.h"
+#include "frontend/device_advice.h"
 #include "frontend/device_selection.h"
 #include "gui/qt/app_icon.h"
-#include "gui/qt/device_messages.h"
 #include "gui/qt/emberline_dialog.h"
 #include "gui/qt/qt_translations.h"
 #include "gui/qt/station_main.h"
+#include "version/version.h"
 
 namespace {
 
@@ -32,7 +34,8 @@ int fail(const QString& text) {
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("emberline-gui"));
-  QApplication::setApplicationVersion(QStringLiteral(EMBERLINE_VERSION));
+  const std::string_view version = emberline::version::program();
+  QApplication::setApplicationVersion(QString::fromUtf8(version.data(), static_cast<qsizetype>(version.size())));
   QApplication::setWindowIcon(emberline::gui::applicationIcon());
 
   QCommandLineParser parser;
@@ -84,7 +87,8 @@ int main(int argc, char** argv) {
   if (!context) {
     const QString title = QString::fromUtf8(emberline::app::kMainDialogCaption.data(),
                                             static_cast<qsizetype>(emberline::app::kMainDialogCaption.size()));
-    QMessageBox::critical(nullptr, title, emberline::gui::deviceSetupText(*selection, error, language));
+    QMessageBox::critical(nullptr, title,
+                          QString::fromStdString(emberline::frontend::deviceSetupText(*selection, error, language)));
     return 1;
   }
 
@@ -100,14 +104,16 @@ int main(int argc, char** argv) {
     if (ctx->reload(&why) != 0)
       QMessageBox::warning(parent, parent->window()->windowTitle(), QString::fromStdString(why));
   };
+  // Every operation takes the camera's lock, as the command line does.
+  emberline::frontend::ClaimingDeviceList devices(*ctx);
   emberline::gui::EmberlineDialog dialog(
-      ctx->devices(), language,
+      devices, language,
       [ctx] {
         std::string why;
         if (ctx->persist(&why) == 0) return std::string();
         return why.empty() ? std::string("Can't save the camera's state!") : why;
       },
-      station);
+      station, [&devices] { return devices.claim(); });
   dialog.runModal();
   // The program ends with the dialog, whatever its result.
   return 0;

@@ -1,7 +1,9 @@
 // emberline-gui-screenshots [DIR]: renders the operator's dialog on a
 // simulated camera in both languages, as DIR/<shot>-<en|zh_CN>.png:
-//   burn       the Burn page after a burn, seen again after a page switch
+//   burn       the Burn page after a burn, seen again after a page switch,
+//              with the loaded image's identity under its path
 //   auxiliary  the Auxiliary page after an export and an erase
+//   erase-question  the question "Erase SF" asks first
 //   closing    a close asked for during a burn: the status line says it waits
 //   result     the box with the burn's result that follows, before the window goes
 //   message    the box a file of the wrong size gets
@@ -41,16 +43,17 @@ bool save(QWidget& widget, const QString& file) {
   return false;
 }
 
-// Photographs the next message box that opens, then presses its OK.
+// Photographs the next message box that opens, then presses its OK (or Yes).
 class BoxCamera : public QObject {
  public:
   explicit BoxCamera(QString file) : file_(std::move(file)) {
     connect(&timer_, &QTimer::timeout, this, [this] {
       auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
       if (!box || done_) return;
-      ok_ = save(*box, file_);
+      ok_ = file_.isEmpty() || save(*box, file_);
       done_ = true;
-      box->button(QMessageBox::Ok)->click();
+      QAbstractButton* answer = box->button(QMessageBox::Ok);
+      box->button(answer ? QMessageBox::Ok : QMessageBox::Yes)->click();
     });
     timer_.start(50);
   }
@@ -64,11 +67,14 @@ class BoxCamera : public QObject {
   bool ok_ = false;
 };
 
-// A firmware image of the family: the signature, then a pattern.
+// A firmware image of the family: the signature, a pattern, and a version
+// block where the simulated camera's chip keeps it.
 QString writeImage(const QDir& dir, const QString& name, int size) {
   QByteArray image(size, '\xFF');
   image.replace(0, 4, "QR5X");
   for (int i = 4; i < std::min(size, 0x18000); ++i) image[i] = static_cast<char>((i * 7) ^ (i >> 8));
+  image.replace(0x01F3, 5, "QR5XS");
+  image.replace(0x1E00, 30, "2026-12-06EM-12345672612061200");
   const QString path = dir.filePath(name);
   QFile file(path);
   if (!file.open(QIODevice::WriteOnly) || file.write(image) != image.size()) return {};
@@ -93,6 +99,7 @@ bool render(Language language, const QString& suffix, const QDir& out, const QDi
     auto& dialog = rig.dialog;
     if (!dialog.initialise()) return false;
     dialog.show();
+    waitUntil([&] { return !dialog.controller().busy(); });  // the camera is found
     dialog.controller().OnDropFiles({QFile::encodeName(image).toStdString()});
     dialog.controller().OnBnClickedGo();
     waitUntil([&] { return !dialog.controller().busy(); });
@@ -104,8 +111,12 @@ bool render(Language language, const QString& suffix, const QDir& out, const QDi
     dialog.tabControl()->setCurrentIndex(1);
     dialog.controller().OnBnClickedRomExport();
     waitUntil([&] { return !dialog.controller().busy(); });
-    dialog.controller().OnBnClickedEraseSf();
-    waitUntil([&] { return !dialog.controller().busy(); });
+    {
+      BoxCamera question(shot(QStringLiteral("erase-question")));
+      dialog.controller().OnBnClickedEraseSf();
+      waitUntil([&] { return question.done() && !dialog.controller().busy(); });
+      ok = question.ok() && ok;
+    }
     ok = save(dialog, shot(QStringLiteral("auxiliary"))) && ok;
 
     BoxCamera box(shot(QStringLiteral("message")));
@@ -118,6 +129,7 @@ bool render(Language language, const QString& suffix, const QDir& out, const QDi
     auto& dialog = rig.dialog;
     if (!dialog.initialise()) return false;
     dialog.show();
+    waitUntil([&] { return !dialog.controller().busy(); });
     dialog.controller().OnDropFiles({QFile::encodeName(image).toStdString()});
     dialog.controller().OnBnClickedGo();
     dialog.close();  // put off until the burn has ended

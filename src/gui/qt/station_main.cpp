@@ -6,8 +6,9 @@
 
 #include "frontend/device_selection.h"
 #include "frontend/udev_source.h"
-#include "gui/qt/station_texts.h"
+#include "core/station/station_texts.h"
 #include "platform/file_replacement.h"
+#include "platform/machine_hold.h"
 
 namespace emberline::gui {
 
@@ -65,7 +66,8 @@ int runStationWindow(const std::string& image, const std::string& record, const 
                      workflows::Language language) {
   StationInputs in = openInputs(image, record, device);
   if (!in.source) {
-    QMessageBox::critical(nullptr, stationText(language, StationText::Title), QString::fromStdString(in.error));
+    QMessageBox::critical(nullptr, QString::fromStdString(station::stationText(language, station::StationText::Title)),
+                          QString::fromStdString(in.error));
     return 2;
   }
   StationWindowSettings settings;
@@ -73,6 +75,8 @@ int runStationWindow(const std::string& image, const std::string& record, const 
   settings.record = record;
   settings.language = language;
   StationWindow window(std::move(settings), std::move(in.source), std::move(in.log));
+  // Cameras may be plugged in at any time: the machine stays awake while the station is open.
+  const auto hold = platform::holdMachine({platform::kBurningReason, {}});
   window.show();
   return QApplication::exec();
 }
@@ -93,7 +97,7 @@ void openStationFromDialog(const std::filesystem::path& image, const std::string
                            const std::string& dialog_device, workflows::Language language, QWidget* parent) {
   StationInputs in = openInputs(image, record, stationSourceFor(dialog_device));
   if (!in.source) {
-    QMessageBox box(QMessageBox::Warning, stationText(language, StationText::Title),
+    QMessageBox box(QMessageBox::Warning, QString::fromStdString(station::stationText(language, station::StationText::Title)),
                     QString::fromStdString(in.error), QMessageBox::Ok, parent);
     box.exec();
     return;
@@ -103,6 +107,7 @@ void openStationFromDialog(const std::filesystem::path& image, const std::string
   settings.record = record;
   settings.language = language;
   StationDialog dialog(std::move(settings), std::move(in.source), std::move(in.log), parent);
+  const auto hold = platform::holdMachine({platform::kBurningReason, {}});
   dialog.exec();
 }
 

@@ -1,6 +1,7 @@
 // emberline-station-screenshots [DIR]: renders the station window after four
 // simulated cameras were burned at once (one of them with a flash too small
-// for the image), as DIR/station-{en,zh_CN}.png. Run it under a display
+// for the image, its row saying where and why it failed), as
+// DIR/station-{en,zh_CN}.png. Run it under a display
 // server (xvfb-run) so that the real fonts and style are used.
 
 #include <QApplication>
@@ -23,6 +24,9 @@ QString writeImage(const QDir& dir) {
   QByteArray image(0x20000, '\xFF');
   image.replace(0, 4, "QR5X");
   for (int i = 4; i < 0x18000; ++i) image[i] = static_cast<char>((i * 7) ^ (i >> 8));
+  // The version block, where the cameras' chip keeps it: the window shows it.
+  image.replace(0x01F3, 5, "QR5XS");
+  image.replace(0x1E00, 30, "2026-12-06EM-12345672612061200");
   const QString path = dir.filePath(QStringLiteral("firmware.src"));
   QFile file(path);
   if (!file.open(QIODevice::WriteOnly) || file.write(image) != image.size()) return {};
@@ -59,7 +63,8 @@ bool render(Language language, const QString& suffix, const QString& out, const 
   window.startAll();
   QElapsedTimer timer;
   timer.start();
-  while ((!window.idle() || window.tally().passed + window.tally().failed < 4) && timer.elapsed() < 60000)
+  while ((!window.idle() || window.board().totals().passed + window.board().totals().failed < 4) &&
+         timer.elapsed() < 60000)
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
   QCoreApplication::processEvents();
   const QString file = QDir(out).filePath(QStringLiteral("station-%1.png").arg(suffix));

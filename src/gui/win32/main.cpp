@@ -11,10 +11,14 @@
 
 #include "core/app/dialog_template.h"
 #include "core/workflows/strings.h"
+#include "frontend/camera_claims.h"
+#include "frontend/device_advice.h"
 #include "frontend/device_selection.h"
 #include "gui/win32/win32_dialog.h"
 #include "platform/text_windows.h"
 #include "platform/user_language.h"
+#include "platform/windows_handles.h"
+#include "version/version.h"
 
 namespace {
 
@@ -26,7 +30,8 @@ constexpr const char* kUsage =
     "emberline-gui [--device DEV] [--lang L]\n\n"
     "--device DEV   the camera: an index from 'emberline list', a device path, or sim:PATH for a "
     "simulated camera. Default: every camera, discovery chooses.\n"
-    "--lang L       en or zh_CN. Default: the user's display language.";
+    "--lang L       en or zh_CN. Default: the user's display language.\n"
+    "--version      this program's version.";
 
 int tell(const std::string& text, UINT icon) {
   MessageBoxW(nullptr, wideFromUtf8(text).c_str(), wideFromUtf8(emberline::app::kMainDialogCaption).c_str(),
@@ -39,10 +44,9 @@ int tell(const std::string& text, UINT icon) {
 std::vector<std::string> arguments() {
   std::vector<std::string> out;
   int count = 0;
-  LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
+  const emberline::platform::UniqueLocalMemory<LPWSTR> argv(CommandLineToArgvW(GetCommandLineW(), &count));
   if (!argv) return out;
-  for (int i = 1; i < count; ++i) out.push_back(utf8FromWide(argv[i]));
-  LocalFree(argv);
+  for (int i = 1; i < count; ++i) out.push_back(utf8FromWide(argv.get()[i]));
   return out;
 }
 
@@ -58,6 +62,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     if (a == "--help" || a == "-h") return tell(kUsage, MB_ICONINFORMATION);
+    if (a == "--version") return tell("emberline-gui " + std::string(emberline::version::program()), MB_ICONINFORMATION);
     const bool has_value = i + 1 < args.size();
     if (a == "--device" && has_value) {
       device = args[++i];
@@ -86,16 +91,21 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   std::unique_ptr<emberline::frontend::DeviceContext> context =
       emberline::frontend::openDeviceContext(*selection, &error);
   if (!context) {
-    tell(error, MB_ICONERROR);
+    tell(emberline::frontend::deviceSetupText(*selection, error, language), MB_ICONERROR);
     return 1;
   }
 
   emberline::frontend::DeviceContext* ctx = context.get();
-  emberline::gui::win32::Win32Dialog dialog(ctx->devices(), language, instance, [ctx] {
-    std::string why;
-    if (ctx->persist(&why) == 0) return std::string();
-    return why.empty() ? std::string("Can't save the camera's state!") : why;
-  });
+  // Every operation takes the camera's lock, as the command line does.
+  emberline::frontend::ClaimingDeviceList devices(*ctx);
+  emberline::gui::win32::Win32Dialog dialog(
+      devices, language, instance,
+      [ctx] {
+        std::string why;
+        if (ctx->persist(&why) == 0) return std::string();
+        return why.empty() ? std::string("Can't save the camera's state!") : why;
+      },
+      nullptr, [&devices] { return devices.claim(); });
   dialog.runModal();
   // The program ends with the dialog, whatever its result.
   return 0;

@@ -1,6 +1,9 @@
 // emberline-gui-screenshots.exe OUTDIR: both pages of the native dialog in
-// both languages on a simulated camera, each window captured from the screen
-// into OUTDIR/win32-{burn,auxiliary}-{en,zh_CN}.bmp (run under a display).
+// both languages on a simulated camera (the Burn page with an image and its
+// identity), the question "Erase SF" asks and the box a file of the wrong
+// size gets, each window captured from the screen into
+// OUTDIR/win32-{burn,auxiliary,erase-question,message}-{en,zh_CN}.bmp (run
+// under a display).
 
 #include <windows.h>
 
@@ -37,6 +40,36 @@ HWND mainDialogOf(DWORD thread) {
   HWND found = nullptr;
   EnumThreadWindows(thread, keepMainDialog, reinterpret_cast<LPARAM>(&found));
   return found;
+}
+
+BOOL CALLBACK keepMessageBox(HWND hwnd, LPARAM out) {
+  wchar_t name[16] = {};
+  GetClassNameW(hwnd, name, 16);
+  if (IsWindowVisible(hwnd) && !GetDlgItem(hwnd, w::kCtlTab) && std::wstring(name) == L"#32770")
+    *reinterpret_cast<HWND*>(out) = hwnd;
+  return TRUE;
+}
+
+// The box the dialog's thread opened, once it is there (null after 5 s).
+HWND boxOf(DWORD thread) {
+  HWND found = nullptr;
+  for (int i = 0; i < 500 && !found; ++i) {
+    Sleep(10);
+    EnumThreadWindows(thread, keepMessageBox, reinterpret_cast<LPARAM>(&found));
+  }
+  return found;
+}
+
+// A shell drop of one file, as Explorer hands it over.
+HDROP dropOf(const std::filesystem::path& file) {
+  std::wstring names = file.wstring() + L'\0' + L'\0';
+  HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + names.size() * sizeof(wchar_t));
+  auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+  drop->pFiles = sizeof(DROPFILES);
+  drop->fWide = TRUE;
+  std::memcpy(drop + 1, names.data(), names.size() * sizeof(wchar_t));
+  GlobalUnlock(memory);
+  return static_cast<HDROP>(memory);
 }
 
 // The window as the screen shows it, as a 24-bit bottom-up BMP file.
@@ -82,7 +115,8 @@ void settle() {
   for (int i = 0; i < 30; ++i) Sleep(20);
 }
 
-bool shoot(w::Language language, const std::filesystem::path& out_dir, const std::filesystem::path& image) {
+bool shoot(w::Language language, const std::filesystem::path& out_dir, const std::filesystem::path& image,
+           const std::filesystem::path& odd) {
   auto camera = std::make_shared<emberline::sim::SimCamera>();
   emberline::sim::SimDeviceList devices;
   devices.add(camera);
@@ -98,18 +132,23 @@ bool shoot(w::Language language, const std::filesystem::path& out_dir, const std
     if (thread_id) main = mainDialogOf(thread_id);
   }
   bool ok = main != nullptr;
+  // The camera is found on the dialog's worker; GO comes on after.
+  for (int i = 0; ok && i < 500 && !IsWindowEnabled(GetDlgItem(main, w::kCtlGo)); ++i) Sleep(10);
   if (ok) {
-    // The Burn page with a source image loaded, as an operator sees it before GO.
-    std::wstring names = image.wstring() + L'\0' + L'\0';
-    HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + names.size() * sizeof(wchar_t));
-    auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
-    drop->pFiles = sizeof(DROPFILES);
-    drop->fWide = TRUE;
-    std::memcpy(drop + 1, names.data(), names.size() * sizeof(wchar_t));
-    GlobalUnlock(memory);
-    PostMessageW(main, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
-    settle();
     const char* suffix = language == w::Language::SimplifiedChinese ? "zh_CN" : "en";
+    const auto shot = [&](const char* name) { return out_dir / (std::string("win32-") + name + "-" + suffix + ".bmp"); };
+    // A file of the wrong size: the failure, and what to do below it.
+    PostMessageW(main, WM_DROPFILES, reinterpret_cast<WPARAM>(dropOf(odd)), 0);
+    if (HWND box = boxOf(thread_id)) {
+      settle();
+      ok = capture(box, shot("message"));
+      PostMessageW(box, WM_COMMAND, IDOK, 0);
+    } else {
+      ok = false;
+    }
+    // The Burn page with a source image loaded, as an operator sees it before GO.
+    PostMessageW(main, WM_DROPFILES, reinterpret_cast<WPARAM>(dropOf(image)), 0);
+    settle();
     HWND tab = GetDlgItem(main, w::kCtlTab);
     const char* pages[] = {"burn", "auxiliary"};
     for (int page = 0; page < 2 && ok; ++page) {
@@ -119,7 +158,18 @@ bool shoot(w::Language language, const std::filesystem::path& out_dir, const std
       SetForegroundWindow(main);
       RedrawWindow(main, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
       settle();
-      ok = capture(main, out_dir / (std::string("win32-") + pages[page] + "-" + suffix + ".bmp"));
+      ok = capture(main, shot(pages[page]));
+    }
+    // The question "Erase SF" asks, answered No.
+    PostMessageW(main, WM_COMMAND, MAKEWPARAM(w::kCtlEraseSf, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(main, w::kCtlEraseSf)));
+    if (HWND box = boxOf(thread_id)) {
+      settle();
+      ok = capture(box, shot("erase-question")) && ok;
+      PostMessageW(box, WM_COMMAND, IDNO, 0);
+      settle();
+    } else {
+      ok = false;
     }
     PostMessageW(main, WM_COMMAND, IDCANCEL, 0);
   }
@@ -139,16 +189,22 @@ int main(int argc, char** argv) {
   const std::filesystem::path out_dir(argv[1]);
   std::filesystem::create_directories(out_dir);
   const auto image = std::filesystem::temp_directory_path() / "sample.src";
+  const auto odd = std::filesystem::temp_directory_path() / "old-firmware.bin";
   {
+    // The signature and a version block where the simulated camera's chip keeps it.
     std::vector<char> bytes(w::kImageSize, '\xFF');
     std::memcpy(bytes.data(), "QR5X", 4);
+    std::memcpy(bytes.data() + 0x01F3, "QR5XS", 5);
+    std::memcpy(bytes.data() + 0x1E00, "2026-12-06EM-12345672612061200", 30);
     std::ofstream(image, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(odd, std::ios::binary).write(bytes.data(), 0x10000);
   }
   for (w::Language language : {w::Language::English, w::Language::SimplifiedChinese})
-    if (!shoot(language, out_dir, image)) {
+    if (!shoot(language, out_dir, image, odd)) {
       std::fprintf(stderr, "emberline-gui-screenshots: the dialog could not be captured\n");
       return 1;
     }
   std::filesystem::remove(image);
+  std::filesystem::remove(odd);
   return 0;
 }

@@ -2,11 +2,16 @@
 
 #include <commctrl.h>
 #include <commdlg.h>
+#include <ole2.h>
 #include <shellapi.h>
 
+#include <algorithm>
+#include <memory>
 #include <vector>
 
+#include "frontend/device_advice.h"
 #include "platform/text_windows.h"
+#include "platform/windows_handles.h"
 
 namespace emberline::gui::win32 {
 
@@ -15,20 +20,12 @@ namespace {
 using platform::utf8FromWide;
 using platform::wideFromUtf8;
 
-constexpr UINT kMsgRunOnUiThread = WM_APP + 1;  // lParam: const UiCall*
-constexpr UINT kMsgEndDialog = WM_APP + 2;      // wParam: the result
-constexpr UINT kMsgLoadDropped = WM_APP + 3;    // lParam: std::vector<path>*, owned by the message
+constexpr UINT kMsgCall = WM_APP + 1;  // lParam: UiCall*, owned by the message
 constexpr UINT_PTR kScreenTickTimer = 1;
 constexpr UINT kScreenTickMs = 16;
 constexpr int kIconId = 128;
 constexpr int kAboutDialogId = 100;
 constexpr int kMainDialogId = 102;
-
-// A worker's function for the UI thread and the event that says it has run.
-struct UiCall {
-  const std::function<void()>* fn;
-  HANDLE done;
-};
 
 // Shows the controller's texts: it writes "\n", an edit control wants "\r\n".
 std::wstring withCrLf(const std::string& text) {
@@ -39,6 +36,76 @@ std::wstring withCrLf(const std::string& text) {
   }
   return out;
 }
+
+// The thread's single-threaded apartment for the life of the dialog.
+class OleApartment {
+ public:
+  OleApartment() : joined_(SUCCEEDED(::OleInitialize(nullptr))) {}
+  ~OleApartment() {
+    if (joined_) ::OleUninitialize();
+  }
+  OleApartment(const OleApartment&) = delete;
+  OleApartment& operator=(const OleApartment&) = delete;
+
+ private:
+  bool joined_;
+};
+
+// Places the next box the thread opens in the middle of its owner and gives
+// it the owner's icons: a message box is centred on the screen otherwise,
+// away from the dialog the operator looks at.
+class BoxPlacement {
+ public:
+  explicit BoxPlacement(HWND owner) : owner_(owner) {
+    current_ = this;
+    hook_ = ::SetWindowsHookExW(WH_CBT, &BoxPlacement::onCbt, nullptr, ::GetCurrentThreadId());
+  }
+  ~BoxPlacement() {
+    if (hook_) ::UnhookWindowsHookEx(hook_);
+    current_ = nullptr;
+  }
+  BoxPlacement(const BoxPlacement&) = delete;
+  BoxPlacement& operator=(const BoxPlacement&) = delete;
+
+ private:
+  static LRESULT CALLBACK onCbt(int code, WPARAM wparam, LPARAM lparam) {
+    BoxPlacement* self = current_;
+    if (code == HCBT_ACTIVATE && self && self->hook_) {
+      self->place(reinterpret_cast<HWND>(wparam));
+      ::UnhookWindowsHookEx(self->hook_);  // one box only
+      self->hook_ = nullptr;
+    }
+    return ::CallNextHookEx(nullptr, code, wparam, lparam);
+  }
+
+  void place(HWND box) const {
+    RECT owner{}, mine{};
+    if (!::GetWindowRect(owner_, &owner) || !::GetWindowRect(box, &mine)) return;
+    const LONG width = mine.right - mine.left;
+    const LONG height = mine.bottom - mine.top;
+    LONG x = owner.left + (owner.right - owner.left - width) / 2;
+    LONG y = owner.top + (owner.bottom - owner.top - height) / 2;
+    // Whole on the owner's monitor.
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    if (::GetMonitorInfoW(::MonitorFromWindow(owner_, MONITOR_DEFAULTTONEAREST), &monitor)) {
+      const RECT& work = monitor.rcWork;
+      x = std::max(work.left, std::min(x, work.right - width));
+      y = std::max(work.top, std::min(y, work.bottom - height));
+    }
+    ::SetWindowPos(box, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    for (WPARAM which : {static_cast<WPARAM>(ICON_SMALL), static_cast<WPARAM>(ICON_BIG)}) {
+      const LRESULT icon = ::SendMessageW(owner_, WM_GETICON, which, 0);
+      if (icon) ::SendMessageW(box, WM_SETICON, which, icon);
+    }
+  }
+
+  HWND owner_;
+  HHOOK hook_ = nullptr;
+  static thread_local BoxPlacement* current_;
+};
+
+thread_local BoxPlacement* BoxPlacement::current_ = nullptr;
 
 INT_PTR CALLBACK aboutProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM) {
   if (message == WM_INITDIALOG) return TRUE;
@@ -66,19 +133,29 @@ const DLGTEMPLATE* findDialogTemplate(HINSTANCE module, int dialog_id, LANGID la
   return loaded ? static_cast<const DLGTEMPLATE*>(LockResource(loaded)) : nullptr;
 }
 
-Win32Dialog::Win32Dialog(device::DeviceList& devices, workflows::Language language, HINSTANCE module,
-                         std::function<std::string()> persist, device::Clock* clock)
-    : devices_(devices), language_(language), module_(module), persist_(std::move(persist)), clock_(clock) {}
+// What a posted function carries: the function, and the event a worker waits
+// on (null when nobody waits).
+struct Win32Dialog::UiCall {
+  std::function<void()> fn;
+  HANDLE done = nullptr;
+};
 
-Win32Dialog::~Win32Dialog() {
-  tearDown();
-  if (big_icon_) DestroyIcon(big_icon_);
-  if (small_icon_) DestroyIcon(small_icon_);
-}
+Win32Dialog::Win32Dialog(device::DeviceList& devices, workflows::Language language, HINSTANCE module,
+                         std::function<std::string()> persist, device::Clock* clock, app::ClaimCamera claim)
+    : devices_(devices),
+      language_(language),
+      module_(module),
+      persist_(std::move(persist)),
+      clock_(clock),
+      claim_(std::move(claim)) {}
+
+Win32Dialog::~Win32Dialog() { tearDown(); }
 
 int Win32Dialog::runModal() {
   const DLGTEMPLATE* tmpl = findDialogTemplate(module_, kMainDialogId, resourceLanguage(language_));
   if (!tmpl) return -1;
+  // Before any window: the dialog's thread stays a single-threaded apartment.
+  const OleApartment apartment;
   ui_thread_ = GetCurrentThreadId();
   const INT_PTR result =
       DialogBoxIndirectParamW(module_, tmpl, nullptr, &Win32Dialog::dialogProc, reinterpret_cast<LPARAM>(this));
@@ -103,6 +180,8 @@ void Win32Dialog::initialise(HWND hwnd) {
   options.persist = persist_;
   options.clock = clock_;
   options.chip_text_decoder = platform::utf8FromAnsi;
+  options.claim_camera = claim_;
+  options.no_camera_advice = [this] { return frontend::noCameraAdvice(devices_, language_); };
   controller_ = std::make_unique<app::CEmberline_testDlg>(devices_, *this, workers_, std::move(options));
   initialising_ = true;
   controller_->OnInitDialog();
@@ -112,21 +191,19 @@ void Win32Dialog::initialise(HWND hwnd) {
 
 INT_PTR Win32Dialog::handle(UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
-    case kMsgRunOnUiThread: {
-      const auto* call = reinterpret_cast<const UiCall*>(lparam);
-      (*call->fn)();
-      if (call->done) SetEvent(call->done);
+    case kMsgCall:
+      run(reinterpret_cast<UiCall*>(lparam));
       return TRUE;
-    }
-    case kMsgEndDialog:
-      EndDialog(hwnd_, static_cast<INT_PTR>(wparam));
-      return TRUE;
-    case kMsgLoadDropped: {
-      std::unique_ptr<std::vector<std::filesystem::path>> files(
-          reinterpret_cast<std::vector<std::filesystem::path>*>(lparam));
-      if (controller_) controller_->OnDropFiles(*files);
-      return TRUE;
-    }
+    case WM_CTLCOLORSTATIC:
+      // The image's identity sits on the tab page, whose body is the
+      // window colour, not the dialog's.
+      if (GetDlgCtrlID(reinterpret_cast<HWND>(lparam)) == workflows::kCtlImageIdentity) {
+        const auto dc = reinterpret_cast<HDC>(wparam);
+        SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+        SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+        return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_WINDOW));
+      }
+      return FALSE;
     case WM_TIMER:
       if (wparam == kScreenTickTimer && screen_tick_) screen_tick_();
       return TRUE;
@@ -159,6 +236,10 @@ INT_PTR Win32Dialog::handle(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_CLOSE:
       close(IDCANCEL);
       return TRUE;
+    case WM_QUERYENDSESSION:
+      if (!shutdown_block_) return FALSE;
+      SetWindowLongPtrW(hwnd_, DWLP_MSGRESULT, FALSE);  // not now: the flash is being written
+      return TRUE;
     case WM_DESTROY:
       KillTimer(hwnd_, kScreenTickTimer);
       return FALSE;
@@ -175,20 +256,38 @@ void Win32Dialog::close(int result) {
 }
 
 void Win32Dialog::dropFiles(HDROP drop) {
-  auto files = std::make_unique<std::vector<std::filesystem::path>>();
+  std::vector<std::filesystem::path> files;
   const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
   for (UINT i = 0; i < count; ++i) {
     const UINT length = DragQueryFileW(drop, i, nullptr, 0);
     std::wstring name(length + 1, L'\0');
     DragQueryFileW(drop, i, name.data(), length + 1);
     name.resize(length);
-    files->emplace_back(name);
+    files.emplace_back(name);
   }
   // The program the files came from waits until the drop is released:
   // release it first, load (and show any message box) afterwards.
   DragFinish(drop);
-  if (!PostMessageW(hwnd_, kMsgLoadDropped, 0, reinterpret_cast<LPARAM>(files.get()))) return;
-  files.release();  // the posted message owns it now
+  post([this, files = std::move(files)] {
+    if (controller_) controller_->OnDropFiles(files);
+  });
+}
+
+bool Win32Dialog::post(std::function<void()> fn, HANDLE done) {
+  auto call = std::make_unique<UiCall>(UiCall{std::move(fn), done});
+  const LPARAM payload = reinterpret_cast<LPARAM>(call.get());
+  // After the window has gone (while the dialog waits for its worker), the
+  // thread's own queue carries it.
+  const bool posted = (IsWindow(hwnd_) && PostMessageW(hwnd_, kMsgCall, 0, payload)) ||
+                      PostThreadMessageW(ui_thread_, kMsgCall, 0, payload);
+  if (posted) call.release();  // the message owns it now
+  return posted;
+}
+
+void Win32Dialog::run(UiCall* call) {
+  const std::unique_ptr<UiCall> owned(call);
+  owned->fn();
+  if (owned->done) SetEvent(owned->done);
 }
 
 void Win32Dialog::tearDown() {
@@ -199,10 +298,16 @@ void Win32Dialog::tearDown() {
     MSG msg;
     MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT | QS_SENDMESSAGE);
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      if (msg.message == kMsgLoadDropped)
-        delete reinterpret_cast<std::vector<std::filesystem::path>*>(msg.lParam);
-      else
+      if (msg.message != kMsgCall) {
         DispatchMessageW(&msg);
+        continue;
+      }
+      // What the worker waits for runs; a late drop is not loaded any more.
+      auto* call = reinterpret_cast<UiCall*>(msg.lParam);
+      if (call->done)
+        run(call);
+      else
+        delete call;
     }
   }
   controller_->OnDestroy();
@@ -211,7 +316,7 @@ void Win32Dialog::tearDown() {
 }
 
 void Win32Dialog::runOnUiThread(const std::function<void()>& fn) {
-  if (GetCurrentThreadId() == ui_thread_ || !hwnd_) {
+  if (GetCurrentThreadId() == ui_thread_) {
     fn();
     return;
   }
@@ -219,17 +324,9 @@ void Win32Dialog::runOnUiThread(const std::function<void()>& fn) {
   // SendMessage was seen to stay undelivered for good while another
   // program's window took the foreground. Every message loop of the dialog's
   // thread (its own, a message box's, the file dialog's) dispatches it.
-  HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  UiCall call{&fn, done};
-  const HWND target = hwnd_;
-  if (done && PostMessageW(target, kMsgRunOnUiThread, 0, reinterpret_cast<LPARAM>(&call))) {
-    // A window destroyed meanwhile drops its queue: nothing will run then.
-    while (WaitForSingleObject(done, 200) == WAIT_TIMEOUT && IsWindow(target)) {
-    }
-  } else {
-    SendMessageW(target, kMsgRunOnUiThread, 0, reinterpret_cast<LPARAM>(&call));
-  }
-  if (done) CloseHandle(done);
+  const platform::UniqueHandle done(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  if (!done || !post([&fn] { fn(); }, done.get())) return;
+  WaitForSingleObject(done.get(), INFINITE);
 }
 
 void Win32Dialog::setControlVisible(int id, bool visible) {
@@ -255,13 +352,13 @@ void Win32Dialog::setProgress(int id, int minimum, int maximum, int position) {
 
 void Win32Dialog::setDialogIcon() {
   if (!big_icon_)
-    big_icon_ = static_cast<HICON>(LoadImageW(module_, MAKEINTRESOURCEW(kIconId), IMAGE_ICON,
-                                              GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0));
+    big_icon_.reset(static_cast<HICON>(LoadImageW(module_, MAKEINTRESOURCEW(kIconId), IMAGE_ICON,
+                                                  GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0)));
   if (!small_icon_)
-    small_icon_ = static_cast<HICON>(LoadImageW(module_, MAKEINTRESOURCEW(kIconId), IMAGE_ICON,
-                                                GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
-  SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big_icon_));
-  SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small_icon_));
+    small_icon_.reset(static_cast<HICON>(LoadImageW(module_, MAKEINTRESOURCEW(kIconId), IMAGE_ICON,
+                                                    GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0)));
+  SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big_icon_.get()));
+  SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small_icon_.get()));
 }
 
 void Win32Dialog::addSystemMenuItem(unsigned command, const std::string& text) {
@@ -285,16 +382,28 @@ void Win32Dialog::selectTab(int index) {
   SendDlgItemMessageW(hwnd_, workflows::kCtlTab, TCM_SETCURSEL, static_cast<WPARAM>(index), 0);
 }
 
-void Win32Dialog::showMessage(const std::string& text, const std::string& caption, app::MessageIcon icon) {
-  std::wstring title;
+int Win32Dialog::messageBox(const std::wstring& text, const std::wstring& title, UINT style) {
+  std::wstring caption = title;
   if (caption.empty()) {
-    title.resize(static_cast<std::size_t>(GetWindowTextLengthW(hwnd_)) + 1);
-    title.resize(static_cast<std::size_t>(GetWindowTextW(hwnd_, title.data(), static_cast<int>(title.size()))));
-  } else {
-    title = wideFromUtf8(caption);
+    caption.resize(static_cast<std::size_t>(GetWindowTextLengthW(hwnd_)) + 1);
+    caption.resize(static_cast<std::size_t>(GetWindowTextW(hwnd_, caption.data(), static_cast<int>(caption.size()))));
   }
+  const BoxPlacement placement(hwnd_);
+  return MessageBoxW(hwnd_, text.c_str(), caption.c_str(), style);
+}
+
+void Win32Dialog::showMessage(const std::string& text, const std::string& caption, app::MessageIcon icon,
+                              const std::string& details) {
+  // A message box has no place of its own for details: they follow the text,
+  // where Ctrl+C copies them with it.
+  const std::string body = details.empty() ? text : text + "\n\n" + details;
   const UINT style = MB_OK | (icon == app::MessageIcon::Warning ? MB_ICONEXCLAMATION : MB_ICONINFORMATION);
-  MessageBoxW(hwnd_, withCrLf(text).c_str(), title.c_str(), style);
+  messageBox(withCrLf(body), wideFromUtf8(caption), style);
+}
+
+bool Win32Dialog::askYesNo(const std::string& text, bool default_yes) {
+  const UINT style = MB_YESNO | MB_ICONQUESTION | (default_yes ? MB_DEFBUTTON1 : MB_DEFBUTTON2);
+  return messageBox(withCrLf(text), {}, style) == IDYES;
 }
 
 std::optional<std::filesystem::path> Win32Dialog::chooseSourceFile(const app::SourceFileDialog& settings) {
@@ -332,7 +441,18 @@ void Win32Dialog::endDialog(int result) {
     return;
   }
   // Once the current handler (or a worker's last call) has returned.
-  PostMessageW(hwnd_, kMsgEndDialog, static_cast<WPARAM>(result), 0);
+  post([this, result] { EndDialog(hwnd_, result); });
+}
+
+void Win32Dialog::workflowStarted(bool writes_flash) {
+  if (!writes_flash) return;
+  machine_hold_ = platform::holdMachine({platform::kBurningReason, {}});
+  shutdown_block_ = std::make_unique<platform::win32::ShutdownBlock>(hwnd_, platform::kBurningReason);
+}
+
+void Win32Dialog::workflowEnded() {
+  shutdown_block_.reset();
+  machine_hold_.reset();
 }
 
 void Win32Dialog::setScreenTick(std::function<void()> tick) {

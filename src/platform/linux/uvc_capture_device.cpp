@@ -72,7 +72,7 @@ int UvcCaptureDevice::query(std::uint8_t unit, std::uint8_t selector, std::uint8
   return result;
 }
 
-int UvcCaptureDevice::controlLength(std::uint8_t unit, std::uint8_t selector, std::size_t& length) {
+int UvcCaptureDevice::cachedLength(std::uint8_t unit, std::uint8_t selector, std::size_t& length) {
   const auto key = static_cast<std::uint16_t>(unit << 8 | selector);
   if (const auto known = lengths_.find(key); known != lengths_.end()) {
     length = known->second;
@@ -87,19 +87,31 @@ int UvcCaptureDevice::controlLength(std::uint8_t unit, std::uint8_t selector, st
   return 0;
 }
 
+namespace {
+// UVC unit ids and control selectors are single non-zero bytes.
+bool validControl(std::uint32_t node_id, std::uint32_t selector) {
+  return node_id != 0 && node_id <= 0xFF && selector != 0 && selector <= 0xFF;
+}
+}  // namespace
+
+int UvcCaptureDevice::controlLength(std::uint32_t node_id, std::uint32_t selector,
+                                    std::size_t& length) {
+  const std::lock_guard lock(mutex_);
+  if (unplugged_) return -ENODEV;
+  if (!validControl(node_id, selector)) return kErrNoSuchControl;
+  return cachedLength(static_cast<std::uint8_t>(node_id), static_cast<std::uint8_t>(selector),
+                       length);
+}
+
 int UvcCaptureDevice::control(const device::ControlRequest& request) {
   const std::lock_guard lock(mutex_);
   if (unplugged_) return -ENODEV;
-  // UVC unit ids and control selectors are single non-zero bytes.
-  if (request.node_id == 0 || request.node_id > 0xFF || request.selector == 0 ||
-      request.selector > 0xFF) {
-    return kErrNoSuchControl;
-  }
+  if (!validControl(request.node_id, request.selector)) return kErrNoSuchControl;
   const auto unit = static_cast<std::uint8_t>(request.node_id);
   const auto selector = static_cast<std::uint8_t>(request.selector);
 
   std::size_t length = 0;
-  if (const int result = controlLength(unit, selector, length); result != 0) return result;
+  if (const int result = cachedLength(unit, selector, length); result != 0) return result;
 
   std::vector<std::uint8_t> wire;
   if (request.op() == device::XuOp::Set) {

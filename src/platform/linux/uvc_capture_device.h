@@ -30,6 +30,8 @@ class UvcCaptureDevice final : public device::CaptureDevice {
 
   std::optional<std::uint32_t> findExtensionUnitNode(const device::Guid& property_set) override;
   int control(const device::ControlRequest& request) override;
+  // UVC_GET_LEN, asked once per control and kept, as control() does.
+  int controlLength(std::uint32_t node_id, std::uint32_t selector, std::size_t& length) override;
 
   const std::string& devicePath() const { return device_path_; }
   bool unplugged() const;
@@ -39,7 +41,7 @@ class UvcCaptureDevice final : public device::CaptureDevice {
  private:
   int query(std::uint8_t unit, std::uint8_t selector, std::uint8_t code,
             std::span<std::uint8_t> data);
-  int controlLength(std::uint8_t unit, std::uint8_t selector, std::size_t& length);
+  int cachedLength(std::uint8_t unit, std::uint8_t selector, std::size_t& length);
   std::optional<std::uint32_t> lookUpUnit(const device::Guid& property_set);
 
   mutable std::mutex mutex_;

@@ -60,4 +60,9 @@ const char* stopReasonName(int reason) {
   }
 }
 
+void stopForShutdown() {
+  int none = 0;
+  if (g_stop_flag != nullptr) g_stop_flag->compare_exchange_strong(none, 128 + SIGTERM, std::memory_order_relaxed);
+}
+
 }  // namespace emberline::platform

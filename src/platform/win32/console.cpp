@@ -6,6 +6,7 @@
 
 #include "platform/console.h"
 #include "platform/text_windows.h"
+#include "platform/windows_handles.h"
 
 namespace emberline::platform {
 
@@ -24,11 +25,10 @@ bool isTerminal(std::FILE* stream) {
 
 std::vector<std::string> utf8Arguments(int argc, char** argv) {
   int count = 0;
-  LPWSTR* wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
-  if (wide == nullptr) return {argv, argv + argc};
+  const UniqueLocalMemory<LPWSTR> wide(::CommandLineToArgvW(::GetCommandLineW(), &count));
+  if (!wide) return {argv, argv + argc};
   std::vector<std::string> out;
-  for (int i = 0; i < count; ++i) out.push_back(utf8FromWide(wide[i]));
-  ::LocalFree(wide);
+  for (int i = 0; i < count; ++i) out.push_back(utf8FromWide(wide.get()[i]));
   return out;
 }
 

@@ -13,6 +13,7 @@
 #include "platform/file_replacement.h"
 #include "platform/files.h"
 #include "platform/windows_errors.h"
+#include "platform/windows_handles.h"
 
 namespace emberline::platform {
 
@@ -119,12 +120,9 @@ std::filesystem::path followLinks(std::filesystem::path path) {
 
 // The volume and file index of an existing file.
 bool fileIdentity(const std::filesystem::path& path, BY_HANDLE_FILE_INFORMATION& info) {
-  const HANDLE handle = ::CreateFileW(path.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
-                                      FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return false;
-  const bool ok = ::GetFileInformationByHandle(handle, &info);
-  ::CloseHandle(handle);
-  return ok;
+  const UniqueHandle handle(
+      ::CreateFileW(path.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  return handle && ::GetFileInformationByHandle(handle.get(), &info);
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 #include "platform/camera_lock.h"
 #include "platform/text_windows.h"
 #include "platform/windows_errors.h"
+#include "platform/windows_handles.h"
 
 namespace emberline::platform {
 
@@ -38,36 +39,33 @@ std::optional<Identity> identityOf(HANDLE handle) {
 }
 
 std::optional<Identity> identityOf(const std::filesystem::path& path) {
-  const HANDLE handle =
-      ::CreateFileW(path.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
-  const auto identity = identityOf(handle);
-  ::CloseHandle(handle);
-  return identity;
+  const UniqueHandle handle(
+      ::CreateFileW(path.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!handle) return std::nullopt;
+  return identityOf(handle.get());
 }
 
 class SimCameraLock final : public CameraLock {
  public:
-  SimCameraLock(HANDLE handle, std::filesystem::path path) : handle_(handle), path_(std::move(path)) {}
+  SimCameraLock(UniqueHandle handle, std::filesystem::path path) : handle_(std::move(handle)), path_(std::move(path)) {}
   ~SimCameraLock() override {
-    ::CloseHandle(handle_);
+    handle_.reset();
     ::DeleteFileW(path_.c_str());  // a newcomer that opened it meanwhile sees it gone and starts again
   }
 
  private:
-  HANDLE handle_;
+  UniqueHandle handle_;
   std::filesystem::path path_;
 };
 
 long holderOf(const std::filesystem::path& path) {
-  const HANDLE handle = ::CreateFileW(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return 0;
+  const UniqueHandle handle(::CreateFileW(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!handle) return 0;
   char text[32] = {};
   DWORD read = 0;
   // The holder's lock covers a byte far past the text, so the text reads.
-  const bool ok = ::ReadFile(handle, text, sizeof text - 1, &read, nullptr);
-  ::CloseHandle(handle);
+  const bool ok = ::ReadFile(handle.get(), text, sizeof text - 1, &read, nullptr);
   return ok ? std::strtol(text, nullptr, 10) : 0;
 }
 
@@ -88,9 +86,9 @@ LockAttempt lockSimulatedCamera(const std::string& state_file) {
     }
     const auto path = folder / (L"emberline-sim-" + std::to_wstring(identity->volume) + L"-" +
                                 std::to_wstring(identity->high) + L"-" + std::to_wstring(identity->low) + L".lock");
-    const HANDLE handle = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr, OPEN_ALWAYS,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
+    UniqueHandle handle(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr, OPEN_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!handle) {
       const DWORD error = ::GetLastError();
       if (error == ERROR_ACCESS_DENIED) continue;  // its holder is removing it
       attempt.error = "cannot create the lock file " + utf8FromWide(path.wstring()) + ": " + errorText(error);
@@ -99,9 +97,9 @@ LockAttempt lockSimulatedCamera(const std::string& state_file) {
     // One byte well past the holder's id, so that others can read the id.
     OVERLAPPED where{};
     where.Offset = 0x10000;
-    if (!::LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &where)) {
+    if (!::LockFileEx(handle.get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &where)) {
       const DWORD error = ::GetLastError();
-      ::CloseHandle(handle);
+      handle.reset();
       if (error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING) {
         attempt.state = LockAttempt::State::Busy;
         attempt.holder = holderOf(path);
@@ -110,15 +108,14 @@ LockAttempt lockSimulatedCamera(const std::string& state_file) {
       attempt.error = "cannot lock " + utf8FromWide(path.wstring()) + ": " + errorText(error);
       return attempt;
     }
-    if (identityOf(handle) != identityOf(path) || identityOf(state) != identity) {
-      ::CloseHandle(handle);  // removed by its holder, or the camera saved anew meanwhile
-      continue;
-    }
+    if (identityOf(handle.get()) != identityOf(path) || identityOf(state) != identity)
+      continue;  // removed by its holder, or the camera saved anew meanwhile: the handle closes
     const std::string pid = std::to_string(::GetCurrentProcessId()) + "\n";
     DWORD written = 0;
-    if (::WriteFile(handle, pid.data(), static_cast<DWORD>(pid.size()), &written, nullptr)) ::SetEndOfFile(handle);
+    if (::WriteFile(handle.get(), pid.data(), static_cast<DWORD>(pid.size()), &written, nullptr))
+      ::SetEndOfFile(handle.get());
     attempt.state = LockAttempt::State::Taken;
-    attempt.lock = std::make_unique<SimCameraLock>(handle, path);
+    attempt.lock = std::make_unique<SimCameraLock>(std::move(handle), path);
     return attempt;
   }
   attempt.error = "cannot lock the simulated camera " + state_file + ": it keeps being replaced";

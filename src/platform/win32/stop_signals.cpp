@@ -51,4 +51,9 @@ const char* stopReasonName(int reason) {
   }
 }
 
+void stopForShutdown() {
+  int none = 0;
+  if (g_stop_flag != nullptr) g_stop_flag->compare_exchange_strong(none, kTermination);
+}
+
 }  // namespace emberline::platform

@@ -1,21 +1,17 @@
 #pragma once
 
-// HRESULTs of the COM and kernel-streaming calls as the negative errno values
-// of the transport seam, and as text a person can quote. The one place that
-// knows both.
+// HRESULTs of the COM and kernel-streaming calls as text a person can quote.
+// Their errno values come from the one table of platform/windows_errors.h.
 
 #include <windows.h>
 
 #include <string>
 
+#include "platform/windows_errors.h"
+
 namespace emberline::platform::windows {
 
-// 0 for S_OK only; every other result, success codes such as S_FALSE
-// included, is a failure of the request. Device gone -> -ENODEV, access
-// denied -> -EACCES, in use -> -EBUSY, no such property or node ->
-// -ENOPROTOOPT, unsupported -> -ENOTSUP, not a kernel-streaming device ->
-// -ENOTTY, anything else -> -EIO.
-int errnoFromHresult(HRESULT result);
+using platform::errnoFromHresult;
 
 // "HRESULT 0x8007001F" and, when the system has one, its message.
 std::string describeHresult(HRESULT result);

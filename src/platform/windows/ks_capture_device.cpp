@@ -1,7 +1,9 @@
 #include "platform/windows/ks_capture_device.h"
 
 #include <cstring>
+#include <cwchar>
 
+#include "platform/text_windows.h"
 #include "platform/windows/com_apartment.h"
 #include "platform/windows/hresult_errors.h"
 #include "platform/windows/ks_headers.h"
@@ -110,6 +112,54 @@ int KsCaptureDevice::control(const device::ControlRequest& request) {
                                          request.payload.data(),
                                          static_cast<ULONG>(request.payload.size()), &returned);
   return hr == S_OK ? 0 : fail(hr);
+}
+
+int KsCaptureDevice::controlLength(std::uint32_t node_id, std::uint32_t selector,
+                                   std::size_t& length) {
+  joinComOnThisThread();
+  const std::lock_guard lock(mutex_);
+  ComPtr<IKsControl> control;
+  if (const HRESULT hr = filter_.as(control); FAILED(hr)) return fail(hr);
+  KSP_NODE property = makeNodeProperty(toWindowsGuid(device::kExtensionUnitPropertySet), selector,
+                                       device::kFlagsGet, node_id);
+  ULONG returned = 0;
+  const HRESULT hr = control->KsProperty(reinterpret_cast<PKSPROPERTY>(&property), sizeof property,
+                                         nullptr, 0, &returned);
+  // Drivers answer a size query with "more data" (some with S_OK), giving the size.
+  const bool sized = hr == S_OK || hr == HRESULT_FROM_WIN32(ERROR_MORE_DATA) ||
+                     hr == HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
+  if (!sized) return fail(hr);
+  if (returned == 0) return fail(E_UNEXPECTED);
+  length = returned;
+  return 0;
+}
+
+std::vector<KsCaptureDevice::TopologyNode> KsCaptureDevice::topology(std::string* problem) {
+  joinComOnThisThread();
+  const std::lock_guard lock(mutex_);
+  std::vector<TopologyNode> nodes;
+  ComPtr<IKsTopologyInfo> info;
+  DWORD count = 0;
+  if (HRESULT hr = filter_.as(info); FAILED(hr) || FAILED(hr = info->get_NumNodes(&count))) {
+    if (problem) *problem = name_ + " does not describe its kernel-streaming topology (" + describeHresult(hr) + ")";
+    return nodes;
+  }
+  for (DWORD index = 0; index < count; ++index) {
+    TopologyNode node;
+    node.index = index;
+    GUID type{};
+    if (SUCCEEDED(info->get_NodeType(index, &type))) {
+      device::Guid bytes;
+      std::memcpy(bytes.bytes.data(), &type, sizeof type);
+      node.type = device::toString(bytes);
+    }
+    wchar_t name[256] = {};
+    DWORD needed = 0;
+    if (SUCCEEDED(info->get_NodeName(index, name, 256, &needed)))
+      node.name = utf8FromWide(std::wstring_view(name, ::wcsnlen(name, 256)));
+    nodes.push_back(std::move(node));
+  }
+  return nodes;
 }
 
 int KsCaptureDevice::driverProperty(const device::Guid& property_set, device::XuOp op,

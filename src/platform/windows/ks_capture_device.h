@@ -9,6 +9,7 @@
 
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "core/device/transport.h"
 #include "platform/windows/com_ptr.h"
@@ -26,6 +27,9 @@ class KsCaptureDevice final : public device::CaptureDevice {
   // One KsProperty call: a KSP_NODE (set, selector, flags, node id) and the
   // payload. 0 only for S_OK.
   int control(const device::ControlRequest& request) override;
+  // A GET of the control with no buffer: the driver answers with the length
+  // it needs (ERROR_MORE_DATA and the byte count).
+  int controlLength(std::uint32_t node_id, std::uint32_t selector, std::size_t& length) override;
   // IKsPropertySet Set or Get, property id 0, the record as both instance
   // and property data.
   int driverProperty(const device::Guid& property_set, device::XuOp op,
@@ -36,6 +40,15 @@ class KsCaptureDevice final : public device::CaptureDevice {
   std::string failureDetail() const override;
   // The HRESULT of the last failed call (S_OK when none failed).
   HRESULT lastFailure() const;
+
+  // The filter's kernel-streaming nodes in node order, for a bug report.
+  struct TopologyNode {
+    std::uint32_t index = 0;
+    std::string type;  // the node type GUID, {XXXXXXXX-...}
+    std::string name;  // empty when the driver gives none
+  };
+  // Empty, with the reason in `problem`, when the filter has no topology.
+  std::vector<TopologyNode> topology(std::string* problem);
 
  private:
   int fail(HRESULT result);

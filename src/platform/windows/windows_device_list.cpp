@@ -3,6 +3,7 @@
 #include <cerrno>
 
 #include "platform/text_windows.h"
+#include "platform/windows_handles.h"
 #include "platform/windows/com_apartment.h"
 #include "platform/windows/hresult_errors.h"
 #include "platform/windows/ks_capture_device.h"
@@ -36,11 +37,9 @@ std::optional<std::string> readText(IPropertyBag& bag, const wchar_t* name) {
 }
 
 std::optional<std::string> displayNameOf(IMoniker& moniker) {
-  LPOLESTR name = nullptr;
-  if (FAILED(moniker.GetDisplayName(nullptr, nullptr, &name)) || name == nullptr) return std::nullopt;
-  std::string text = utf8FromWide(name);
-  ::CoTaskMemFree(name);
-  return text;
+  UniqueCoTaskMemory<OLECHAR> name;
+  if (FAILED(moniker.GetDisplayName(nullptr, nullptr, name.put())) || !name) return std::nullopt;
+  return utf8FromWide(name.get());
 }
 
 HRESULT systemDeviceEnumerator(ComPtr<ICreateDevEnum>& out) {
@@ -63,6 +62,11 @@ WindowsDeviceList::WindowsDeviceList(DeviceEnumeratorFactory factory)
 HRESULT WindowsDeviceList::lastFailure() const {
   const std::lock_guard lock(mutex_);
   return last_failure_;
+}
+
+std::string WindowsDeviceList::failureDetail() const {
+  const HRESULT failure = lastFailure();
+  return failure == S_OK ? std::string() : describeHresult(failure);
 }
 
 int WindowsDeviceList::fail(HRESULT result) {
@@ -141,15 +145,17 @@ std::string describeError(int error, HRESULT result, const std::string& device) 
   switch (error < 0 ? error : -error) {
     case 0: return "No error on " + who + ".";
     case -ENODEV:
+    case -ENOENT:
       return "The camera " + who + " was unplugged or stopped responding" + cause +
-             ". Plug it in again and repeat the operation; if the flash was being written, burn "
-             "the image again.";
+             ". Check the USB cable and plug it in again (Device Manager lists it under Cameras or "
+             "Imaging devices), then repeat the operation; if the flash was being written, burn the "
+             "image again.";
     case -EACCES:
       return "Access to " + who + " was denied" + cause +
-             ". Allow desktop programs to use the camera (Settings, Privacy, Camera) and close "
-             "other programs that use it.";
+             ". Turn on \"Let desktop apps access your camera\" in Settings > Privacy & security > "
+             "Camera (Windows 10: Settings > Privacy > Camera), then retry.";
     case -EBUSY:
-      return who + " is in use by another program" + cause + ". Close it and retry.";
+      return who + " is in use by another program" + cause + ". Close the program that uses the camera and retry.";
     case -ENOTTY:
       return who + " is not a kernel-streaming camera" + cause +
              ": it does not answer extension-unit requests. Choose another device from "

@@ -35,6 +35,8 @@ class WindowsDeviceList final : public device::DeviceList {
 
   // The HRESULT of the last failed enumerate or open on this list.
   HRESULT lastFailure() const;
+  // That HRESULT and the system's text for it; empty when none failed.
+  std::string failureDetail() const override;
 
  private:
   struct Listed;
