@@ -1,17 +1,25 @@
 #!/usr/bin/env bash
 # Builds the fuzzers with clang++ in their own build folder and runs each for a
-# bounded time: the USB descriptor scanner, seeded with the descriptor fixtures
-# of the tests, and the trace reader, seeded with fuzz/trace_seeds/. Exits
-# non-zero when a fuzzer finds a crash (the input is kept as
-# <build>/artifacts/<fuzzer>/crash-*).
+# bounded number of inputs from a fixed seed, so that a run on a fresh clone
+# tries the same inputs every time: the USB descriptor scanner, seeded with
+# the descriptor fixtures of the tests, and the trace reader, seeded with
+# fuzz/trace_seeds/. Exits non-zero when a fuzzer finds a crash (the input is
+# kept as <build>/artifacts/<fuzzer>/crash-*).
 #
-#   fuzz/run.sh                       # build/fuzz, 20 seconds each
+#   fuzz/run.sh                       # build/fuzz, 200000 inputs each, seed 1
 #   EMBERLINE_FUZZ_SECONDS=300 EMBERLINE_FUZZ_BUILD_DIR=/tmp/fuzz fuzz/run.sh
+#                                     # explore: 5 minutes each, a random seed
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${EMBERLINE_FUZZ_BUILD_DIR:-$root/build/fuzz}
-seconds=${EMBERLINE_FUZZ_SECONDS:-20}
+if [ -n "${EMBERLINE_FUZZ_SECONDS:-}" ]; then
+  bound=(-max_total_time="$EMBERLINE_FUZZ_SECONDS")
+  what_bound="${EMBERLINE_FUZZ_SECONDS}s"
+else
+  bound=(-runs=200000 -seed=1)
+  what_bound="200000 inputs"
+fi
 jobs=${JOBS:-$(nproc)}
 
 cd "$root"
@@ -31,9 +39,9 @@ fuzz() {
   local name=$1 what=$2 seed_dir=$3 max_len=$4
   local corpus=$build/corpus/$name artifacts=$build/artifacts/$name
   mkdir -p "$corpus" "$artifacts"
-  echo "fuzzing $what for ${seconds}s"
+  echo "fuzzing $what: $what_bound"
   "$build/fuzz/$name" \
-    -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len="$max_len" \
+    "${bound[@]}" -timeout=10 -rss_limit_mb=2048 -max_len="$max_len" \
     -print_final_stats=1 -artifact_prefix="$artifacts/" \
     "$corpus" "$seed_dir" 2>"$build/$name.log" || {
     status=$?

@@ -184,6 +184,11 @@ bool parseBundle(std::string_view text, Trace& out, std::string& error) {
   } catch (const json::parse_error& e) {
     error = out.name + ": " + parseFailure(text, e) + " (neither trace lines nor a doctor bundle)";
     return false;
+  } catch (const json::out_of_range&) {
+    // The parser refuses a number beyond a double's range by throwing this
+    // rather than a parse error; the file is just as unreadable.
+    error = out.name + ": holds a number too large to read (neither trace lines nor a doctor bundle)";
+    return false;
   }
   const auto entries = bundle.is_object() ? bundle.find("trace") : bundle.end();
   if (!bundle.is_object() || entries == bundle.end() || !entries->is_array()) {

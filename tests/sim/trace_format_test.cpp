@@ -88,6 +88,7 @@ TEST(TraceFormat, NamesTheFileAndLineOfWhatIsWrong) {
       {"{\n \"trace\": [1]\n}\n", "t.jsonl: trace entry 1: is not a JSON object"},
       {"{\n \"trace\": []\n}\n", "the bundle's trace holds no requests"},
       {"{\n \"trace\": [\n", "t.jsonl: line 3 is not valid JSON"},
+      {"{\"trace\": [{\"node\": 1e999}]}\n", "t.jsonl: holds a number too large to read"},
   };
   for (const auto& c : cases) {
     Trace trace;
