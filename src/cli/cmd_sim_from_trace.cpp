@@ -4,9 +4,11 @@
 
 #include <system_error>
 
+#include "cli/command_runner.h"
 #include "cli/report.h"
 #include "cli/text_format.h"
 #include "core/device/utf8_path.h"
+#include "platform/camera_lock.h"
 #include "sim/camera_from_trace.h"
 #include "sim/replay_camera.h"
 
@@ -35,10 +37,16 @@ std::vector<FileUse> fromTraceFiles(const FromTraceOptions& o) {
 Outcome runFromTrace(const FromTraceOptions& o, Report& report) {
   const auto path = utf8Path(o.path);
   std::error_code ec;
-  if (!o.force && std::filesystem::exists(path, ec)) {
+  const bool exists = std::filesystem::exists(path, ec);
+  if (!o.force && exists) {
     report.fail(o.path + " already exists (--force replaces it)");
     return Outcome::BadUsage;
   }
+  // A camera replaced under a running burn would be overwritten again when
+  // the burn saves, while both said they succeeded: held as sim init --force
+  // holds it.
+  std::unique_ptr<platform::CameraLock> lock;
+  if (exists && !claimCamera(o.path, true, report, lock)) return Outcome::CameraUnavailable;
   sim::Trace trace;
   std::string error;
   if (!sim::readTrace(utf8Path(o.trace), trace, error)) {
@@ -60,8 +68,9 @@ Outcome runFromTrace(const FromTraceOptions& o, Report& report) {
   d["replay"] = o.replay;
 
   if (o.replay) {
-    if (const int rc = sim::writeReplayFile(path, o.trace, requests); rc != 0) {
-      report.fail("cannot write " + o.path + ": " + std::generic_category().message(-rc));
+    std::string why;
+    if (const int rc = sim::writeReplayFile(path, o.trace, requests, &why); rc != 0) {
+      report.fail("cannot write " + o.path + ": " + (why.empty() ? std::generic_category().message(-rc) : why));
       return Outcome::OperationFailed;
     }
     report.say("Replaying camera: the " + std::to_string(requests.size()) + " requests of " + visibleText(device) +
@@ -75,8 +84,9 @@ Outcome runFromTrace(const FromTraceOptions& o, Report& report) {
     report.fail(error);
     return Outcome::BadInputFile;
   }
-  if (const int rc = camera.camera->save(path); rc != 0) {
-    report.fail("cannot write " + o.path + ": " + std::generic_category().message(-rc));
+  std::string why;
+  if (const int rc = camera.camera->save(path, &why); rc != 0) {
+    report.fail("cannot write " + o.path + ": " + (why.empty() ? std::generic_category().message(-rc) : why));
     return Outcome::OperationFailed;
   }
   const auto maybe = [](const auto& value) { return value ? nlohmann::ordered_json(*value) : nlohmann::ordered_json(); };

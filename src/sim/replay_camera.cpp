@@ -6,7 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "sim/file_io.h"
+#include "platform/file_replacement.h"
 
 namespace emberline::sim {
 
@@ -175,14 +175,19 @@ bool isReplayFile(const std::filesystem::path& path) {
 }
 
 int writeReplayFile(const std::filesystem::path& path, const std::string& source,
-                    const std::vector<TracedRequest>& requests) {
+                    const std::vector<TracedRequest>& requests, std::string* why) {
   nlohmann::ordered_json header;
   header["emberline_replay"] = 1;
   header["source"] = source;
   header["requests"] = requests.size();
   std::string text = header.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + '\n';
   for (const auto& r : requests) text += formatTraceLine(r) + '\n';
-  return writeFileAtomically(path, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+  platform::FileError error;
+  auto file = platform::FileReplacement::begin(path, &error, platform::ReplacementTargets::RegularOnly);
+  if (file && file->commit(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()), &error))
+    return 0;
+  if (why) *why = error.why;
+  return error.code > 0 ? -error.code : -EIO;
 }
 
 std::shared_ptr<ReplayCamera> loadReplayCamera(const std::filesystem::path& path, std::string& error) {

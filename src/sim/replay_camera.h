@@ -65,10 +65,12 @@ class ReplayDeviceList final : public device::DeviceList {
 };
 
 // A replaying camera's file: one header line naming the trace it was made
-// from, then that trace's lines for the device it replays.
+// from, then that trace's lines for the device it replays. Written as a
+// simulated camera's state is saved (whole or not at all, a link followed,
+// anything but a regular file refused): 0 or -errno, and the reason in `why`.
 bool isReplayFile(const std::filesystem::path& path);
 int writeReplayFile(const std::filesystem::path& path, const std::string& source,
-                    const std::vector<TracedRequest>& requests);
+                    const std::vector<TracedRequest>& requests, std::string* why = nullptr);
 // nullptr and "<file>:<line>: ..." in `error` when the file is not such a file.
 std::shared_ptr<ReplayCamera> loadReplayCamera(const std::filesystem::path& path, std::string& error);
 
