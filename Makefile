@@ -30,7 +30,7 @@ test-asan: deps
 
 test-tsan: deps
 	@cmake --preset tsan >/dev/null
-	@cmake --build --preset tsan -j $(JOBS)
+	@cmake --build --preset tsan -j $(JOBS) --target threaded_tests
 	@cd build/tsan && TSAN_OPTIONS=halt_on_error=1 ctest $(CTEST_FLAGS) -L threaded
 
 # Windows: cross-built with mingw-w64. The x86_64 test programs run under
