@@ -1,7 +1,8 @@
 // Records appended through a handle opened for appending only: Windows puts
 // each WriteFile at the end of the file atomically, so whole records from
 // several processes never interleave; FlushFileBuffers makes a record durable
-// before the job is done.
+// before the job is done. A record the disk had room for only part of is
+// ended with a newline, so that the next one is not glued to the fragment.
 
 #include <windows.h>
 
@@ -23,18 +24,33 @@ class WindowsRecordFile final : public RecordFile {
   ~WindowsRecordFile() override { ::CloseHandle(handle_); }
 
   std::string append(std::string_view line) override {
+    // A record cut short earlier is ended before this one, so that this
+    // record stands on a line of its own.
+    std::string text = torn_ ? "\n" : "";
+    text += line;
     DWORD written = 0;
-    if (!::WriteFile(handle_, line.data(), static_cast<DWORD>(line.size()), &written, nullptr))
-      return "cannot append to " + path_ + ": " + errorText(::GetLastError());
-    if (written != line.size())
+    const BOOL wrote = ::WriteFile(handle_, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    const DWORD error = wrote ? ERROR_SUCCESS : ::GetLastError();
+    if (written > 0) torn_ = written != text.size();
+    if (torn_) endTornRecord();
+    if (!wrote) return "cannot append to " + path_ + ": " + errorText(error);
+    if (written != text.size())
       return "cannot append to " + path_ + ": only part of a record was written (disk full?)";
     if (!::FlushFileBuffers(handle_)) return "cannot flush " + path_ + " to disk: " + errorText(::GetLastError());
     return {};
   }
 
  private:
+  // Ends a fragment with a newline now if the disk takes one byte more;
+  // otherwise the next append does.
+  void endTornRecord() {
+    DWORD written = 0;
+    if (::WriteFile(handle_, "\n", 1, &written, nullptr) && written == 1) torn_ = false;
+  }
+
   HANDLE handle_;
   std::string path_;
+  bool torn_ = false;
 };
 
 }  // namespace
