@@ -1,6 +1,7 @@
 #include <system_error>
 #include <thread>
 
+#include "core/device/utf8_path.h"
 #include "frontend/device_selection.h"
 #include "frontend/hotplug.h"
 #include "platform/file_replacement.h"
@@ -23,7 +24,7 @@ std::vector<PlugEvent> SimFolderSource::poll(std::chrono::milliseconds wait) {
   for (std::filesystem::directory_iterator it(folder_, ec), end; !ec && it != end; it.increment(ec)) {
     // Only whole state files: a save's temporary file and a lock file are
     // named differently.
-    if (it->path().extension() == ".sim" && it->is_regular_file(ec)) now.insert(it->path().string());
+    if (it->path().extension() == ".sim" && it->is_regular_file(ec)) now.insert(utf8Text(it->path()));
   }
   std::vector<PlugEvent> events;
   for (const auto& file : present_)
@@ -38,7 +39,7 @@ bool isSimFolderCamera(const std::string& source, const std::filesystem::path& f
   constexpr std::string_view kPrefix = "sim-dir:";
   if (source.rfind(kPrefix, 0) != 0 || file.extension() != ".sim") return false;
   const std::string rest = source.substr(kPrefix.size());
-  const std::filesystem::path folder = rest.substr(0, rest.rfind('?'));
+  const std::filesystem::path folder = utf8Path(rest.substr(0, rest.rfind('?')));
   const std::filesystem::path parent = file.parent_path().empty() ? "." : file.parent_path();
   return platform::sameFile(parent, folder.empty() ? "." : folder);
 }
@@ -55,11 +56,11 @@ std::unique_ptr<HotplugSource> openSimFolder(const std::string& text, std::strin
     if (!parseDeviceSpec("sim:x?" + query, error)) return nullptr;
   }
   std::error_code ec;
-  if (rest.empty() || !std::filesystem::is_directory(rest, ec)) {
+  if (rest.empty() || !std::filesystem::is_directory(utf8Path(rest), ec)) {
     if (error) *error = "sim-dir: needs a folder of simulated cameras ('" + rest + "' is none)";
     return nullptr;
   }
-  return std::make_unique<SimFolderSource>(rest, query);
+  return std::make_unique<SimFolderSource>(utf8Path(rest), query);
 }
 
 }  // namespace emberline::frontend
