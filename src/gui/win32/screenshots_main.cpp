@@ -213,7 +213,8 @@ bool shootStation(w::Language language, const std::filesystem::path& out_dir, co
   }
   bool ok = window != nullptr;
   if (ok) {
-    SetWindowPos(window, nullptr, 0, 0, 1000, 250, SWP_NOMOVE | SWP_NOZORDER);
+    // Whole on the screen (1024 pixels wide under the script's Xvfb).
+    SetWindowPos(window, nullptr, 8, 8, 1000, 250, SWP_NOZORDER);
     HWND start = GetDlgItem(window, gw::kStationStartAll);
     for (int i = 0; i < 500 && !IsWindowEnabled(start); ++i) Sleep(10);
     PostMessageW(window, WM_COMMAND, MAKEWPARAM(gw::kStationStartAll, BN_CLICKED), 0);

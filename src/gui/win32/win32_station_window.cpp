@@ -39,7 +39,7 @@ constexpr int kWidestNameColumn = 110;  // device and port give up the rest to t
 // has it (it sets the dialog units).
 std::vector<WORD> frameTemplate(bool owned) {
   DLGTEMPLATE frame{};
-  frame.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | DS_SETFONT |
+  frame.style = WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | DS_SETFONT |
                 DS_MODALFRAME | DS_CENTER;
   frame.dwExtendedStyle = owned ? 0 : WS_EX_APPWINDOW;
   frame.cx = 560;
