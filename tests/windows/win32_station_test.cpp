@@ -54,8 +54,8 @@ std::vector<std::uint8_t> sampleImage() {
   return bytes;
 }
 
-BOOL CALLBACK keepStationWindow(HWND hwnd, LPARAM out) {
-  if (GetDlgItem(hwnd, kStationTable)) *reinterpret_cast<HWND*>(out) = hwnd;
+BOOL CALLBACK keepVisibleWindow(HWND hwnd, LPARAM out) {
+  if (IsWindowVisible(hwnd)) *reinterpret_cast<HWND*>(out) = hwnd;
   return TRUE;
 }
 
@@ -106,11 +106,13 @@ class Win32StationRun : public ::testing::TestWithParam<StationCase> {
       result_ = runStationWindow(GetModuleHandleW(nullptr), nullptr, settings);
       finished_ = true;
     });
+    HWND shown = nullptr;  // the window, or the box that says why there is none
     ASSERT_TRUE(waitFor([&] {
-      if (ui_thread_ != 0) EnumThreadWindows(ui_thread_, keepStationWindow, reinterpret_cast<LPARAM>(&window_));
-      return window_ != nullptr || finished_;
+      if (ui_thread_ != 0) EnumThreadWindows(ui_thread_, keepVisibleWindow, reinterpret_cast<LPARAM>(&shown));
+      return shown != nullptr || finished_;
     }));
-    ASSERT_NE(window_, nullptr) << "the station window did not open";
+    ASSERT_NE(GetDlgItem(shown, kStationTable), nullptr) << windowText(GetDlgItem(shown, 0xFFFF));
+    window_ = shown;
     table_ = GetDlgItem(window_, kStationTable);
   }
 
@@ -261,14 +263,7 @@ TEST(Win32Station, ARecordFileThatIsTheImageIsRefused) {
   // The box: answered as the operator would.
   HWND box = nullptr;
   waitFor([&] {
-    if (thread != 0)
-      EnumThreadWindows(
-          thread,
-          [](HWND hwnd, LPARAM out) {
-            if (IsWindowVisible(hwnd)) *reinterpret_cast<HWND*>(out) = hwnd;
-            return TRUE;
-          },
-          reinterpret_cast<LPARAM>(&box));
+    if (thread != 0) EnumThreadWindows(thread, keepVisibleWindow, reinterpret_cast<LPARAM>(&box));
     return box != nullptr;
   });
   ASSERT_NE(box, nullptr);

@@ -97,7 +97,9 @@ class StationWindow {
     const INT_PTR result =
         DialogBoxIndirectParamW(module_, reinterpret_cast<const DLGTEMPLATE*>(frame.data()), owner,
                                 &StationWindow::proc, reinterpret_cast<LPARAM>(this));
-    return result == -1 ? 2 : 0;
+    if (result != -1) return 0;
+    watcher_.start([this] { source_.reset(); });  // the window never came: the source goes on its thread
+    return 2;
   }
 
  private:
