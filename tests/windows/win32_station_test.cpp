@@ -2,9 +2,9 @@
 // simulated cameras, driven by window messages from the test's thread while
 // the window runs on a thread of its own, as an operator's clicks reach it:
 // "Start All" burns every camera and writes the record file, in both
-// languages and in a folder with a Chinese name; "Stop" stops the cameras
-// that have not written yet, and closing the window waits for the burns in
-// flight.
+// languages and in a folder with a Chinese name; "Stop", or a shutdown
+// asked for (refused while cameras run), stops the cameras that have not
+// written yet, and closing the window waits for the burns in flight.
 
 #include <gtest/gtest.h>
 
@@ -71,7 +71,7 @@ struct StationCase {
   std::wstring folder;  // of the cameras, the image and the record file
   int cameras;
   int latency_us;  // per request
-  bool stop_and_close;  // "Stop" and the close box right after "Start All"
+  enum class Stop { None, Button, SessionEnd } stop;  // "Stop", or a shutdown asked for, after "Start All"
 };
 
 void PrintTo(const StationCase& c, std::ostream* out) { *out << c.name; }
@@ -152,7 +152,8 @@ class Win32StationRun : public ::testing::TestWithParam<StationCase> {
     std::ifstream in(folder_ / L"记录.jsonl", std::ios::binary);
     std::map<std::string, nlohmann::json> by_camera;
     for (std::string line; std::getline(in, line);) {
-      auto record = nlohmann::json::parse(line);
+      auto record = nlohmann::json::parse(line, nullptr, false);
+      if (record.is_discarded()) continue;  // a line being written
       const std::string device = record["device"];  // sim:PATH[?latency-us=N]
       const std::string path = device.substr(4, device.rfind('?') == std::string::npos ? std::string::npos
                                                                                         : device.rfind('?') - 4);
@@ -198,8 +199,18 @@ TEST_P(Win32StationRun, StartAllBurnsEveryCameraAndRecordsIt) {
   EXPECT_FALSE(enabled(kStationStop));
 
   click(kStationStartAll);
-  if (run.stop_and_close) {
-    click(kStationStop);
+  if (run.stop != StationCase::Stop::None) {
+    if (run.stop == StationCase::Stop::Button) {
+      click(kStationStop);
+    } else {
+      // Refused while cameras run; no camera starts writing afterwards.
+      ASSERT_TRUE(waitFor([&] { return enabled(kStationStop); }));
+      EXPECT_EQ(SendMessageW(window_, WM_QUERYENDSESSION, 0, 0), FALSE);
+      // The refusal alone stops them (the close below would too).
+      ASSERT_TRUE(waitFor([&] { return records().size() == static_cast<std::size_t>(run.cameras); },
+                          std::chrono::minutes(3)));
+    }
+    // The close box: the window goes once the cameras in flight have ended.
     PostMessageW(window_, WM_COMMAND, IDCANCEL, 0);
     // The window goes once the cameras in flight have ended.
     ASSERT_TRUE(waitFor([&] { return finished_.load(); }, std::chrono::minutes(3)));
@@ -274,9 +285,11 @@ TEST(Win32Station, ARecordFileThatIsTheImageIsRefused) {
 }
 
 const StationCase kRuns[] = {
-    {"TwoCamerasInEnglish", w::Language::English, L"line", 2, 0, false},
-    {"ThreeCamerasInAChineseFolder", w::Language::SimplifiedChinese, L"相机 线3", 3, 0, false},
-    {"StopAndCloseWhileStarting", w::Language::English, L"停止", 3, 5000, true},
+    {"TwoCamerasInEnglish", w::Language::English, L"line", 2, 0, StationCase::Stop::None},
+    {"ThreeCamerasInAChineseFolder", w::Language::SimplifiedChinese, L"相机 线3", 3, 0, StationCase::Stop::None},
+    {"StopAndCloseWhileStarting", w::Language::English, L"停止", 3, 5000, StationCase::Stop::Button},
+    {"ShutdownRefusedAndCloseWhileStarting", w::Language::SimplifiedChinese, L"关机", 2, 10000,
+     StationCase::Stop::SessionEnd},
 };
 
 INSTANTIATE_TEST_SUITE_P(Runs, Win32StationRun, ::testing::ValuesIn(kRuns),
