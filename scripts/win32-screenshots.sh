@@ -2,7 +2,7 @@
 # Renders the native dialog's screenshots under Wine and Xvfb:
 #   scripts/win32-screenshots.sh BUILD_DIR OUT_DIR
 # BUILD_DIR is an x86_64 Windows build with emberline-gui-screenshots.exe
-# built. Writes OUT_DIR/win32-{burn,auxiliary,erase-question,message}-{en,zh_CN}.png.
+# built. Writes OUT_DIR/win32-{burn,auxiliary,erase-question,message,station}-{en,zh_CN}.png.
 set -euo pipefail
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${EMBERLINE_WINE_XVFB:-}" ]; then

@@ -1,11 +1,11 @@
 #include <system_error>
 #include <thread>
 
-#include "platform/folder_writes.h"
-
+#include "core/device/utf8_path.h"
 #include "frontend/device_selection.h"
 #include "frontend/hotplug.h"
 #include "platform/file_replacement.h"
+#include "platform/folder_writes.h"
 
 namespace emberline::frontend {
 
@@ -35,7 +35,7 @@ std::vector<PlugEvent> SimFolderSource::poll(std::chrono::milliseconds wait) {
     std::error_code ignored;
     if (it->path().extension() != ".sim" || !it->is_regular_file(ignored)) continue;
     Look look{it->file_size(ignored), it->last_write_time(ignored)};
-    now.emplace(it->path().string(), look);
+    now.emplace(utf8Text(it->path()), look);
   }
   std::vector<PlugEvent> events;
   for (auto it = present_.begin(); it != present_.end();) {
@@ -58,7 +58,7 @@ std::vector<PlugEvent> SimFolderSource::poll(std::chrono::milliseconds wait) {
     // New or written anew: complete once nobody writes it and it looks as
     // it did at the last poll (a copy in progress keeps growing).
     const auto seen = pending_.find(file);
-    if (writes_->beingWritten(file) || seen == pending_.end() || !(seen->second == look)) {
+    if (writes_->beingWritten(utf8Path(file)) || seen == pending_.end() || !(seen->second == look)) {
       pending_[file] = look;
       continue;
     }
@@ -74,7 +74,7 @@ bool isSimFolderCamera(const std::string& source, const std::filesystem::path& f
   constexpr std::string_view kPrefix = "sim-dir:";
   if (source.rfind(kPrefix, 0) != 0 || file.extension() != ".sim") return false;
   const std::string rest = source.substr(kPrefix.size());
-  const std::filesystem::path folder = rest.substr(0, rest.rfind('?'));
+  const std::filesystem::path folder = utf8Path(rest.substr(0, rest.rfind('?')));
   const std::filesystem::path parent = file.parent_path().empty() ? "." : file.parent_path();
   return platform::sameFile(parent, folder.empty() ? "." : folder);
 }
@@ -91,11 +91,11 @@ std::unique_ptr<HotplugSource> openSimFolder(const std::string& text, std::strin
     if (!parseDeviceSpec("sim:x?" + query, error)) return nullptr;
   }
   std::error_code ec;
-  if (rest.empty() || !std::filesystem::is_directory(rest, ec)) {
+  if (rest.empty() || !std::filesystem::is_directory(utf8Path(rest), ec)) {
     if (error) *error = "sim-dir: needs a folder of simulated cameras ('" + rest + "' is none)";
     return nullptr;
   }
-  return std::make_unique<SimFolderSource>(rest, query);
+  return std::make_unique<SimFolderSource>(utf8Path(rest), query);
 }
 
 }  // namespace emberline::frontend

@@ -346,7 +346,11 @@ class Win32DialogRun : public ::testing::TestWithParam<w::Language> {
     devices_.add(camera_);
     ui_ = std::thread([this] {
       ComJoiningList devices(devices_);
-      Win32Dialog dialog(devices, GetParam(), self());
+      Win32Dialog dialog(devices, GetParam(), self(), {}, nullptr, {},
+                         [this](const std::filesystem::path& image, HWND owner) {
+                           station_image_ = image;
+                           station_owner_ = owner;
+                         });
       dialog_ = &dialog;
       ui_thread_ = GetCurrentThreadId();
       result_ = dialog.runModal();
@@ -455,6 +459,8 @@ class Win32DialogRun : public ::testing::TestWithParam<w::Language> {
   std::atomic<bool> finished_{false};
   int result_ = 0;
   HWND main_ = nullptr;
+  std::filesystem::path station_image_;  // what the system menu's station item opened
+  std::atomic<HWND> station_owner_{nullptr};
 };
 
 const std::set<int> kBurnPage{w::kCtlBrowse, w::kCtlImagePath, w::kCtlGo, w::kCtlImageIdentity, w::kCtlProgressData, w::kCtlStatus,
@@ -483,6 +489,11 @@ TEST_P(Win32DialogRun, AboutIsTheLastItemOfTheSystemMenuAndOpensDialog100) {
   wchar_t item[128] = {};
   GetMenuStringW(menu, static_cast<UINT>(count - 1), item, 128, MF_BYPOSITION);
   EXPECT_EQ(utf8FromWide(item), chinese() ? "关于 Common USB Emberline(&A)..." : "&About Common USB Emberline...");
+  // The station window's item comes before it.
+  ASSERT_GE(count, 4);
+  EXPECT_EQ(GetMenuItemID(menu, count - 3), app::kIdmStation);
+  GetMenuStringW(menu, static_cast<UINT>(count - 3), item, 128, MF_BYPOSITION);
+  EXPECT_EQ(utf8FromWide(item), app::stationMenuText(GetParam()));
 
   PostMessageW(main_, WM_SYSCOMMAND, 0x0010, 0);
   const Box about = nextBox();
@@ -515,6 +526,11 @@ TEST_P(Win32DialogRun, GoWithoutAnImageThenADropAndABurnOnTheSimulatedCamera) {
   ASSERT_EQ(waitForStatus(loaded), loaded);
   EXPECT_EQ(text(w::kCtlImagePath), utf8FromWide(image.wstring()));
   EXPECT_NE(withoutCr(text(w::kCtlImageIdentity)).find("\nSHA-256 "), std::string::npos) << text(w::kCtlImageIdentity);
+  // The system menu's station window burns the image loaded, over the dialog.
+  PostMessageW(main_, WM_SYSCOMMAND, app::kIdmStation, 0);
+  ASSERT_TRUE(waitFor([&] { return station_owner_.load() != nullptr; }));
+  EXPECT_EQ(station_owner_.load(), main_);
+  EXPECT_EQ(station_image_, image);
 
   click(w::kCtlGo);
   const std::string burnt = chinese() ? "烧录成功！" : "Burn Successes!";

@@ -1,20 +1,26 @@
-// emberline-gui.exe [--device DEV] [--lang L]: the operator's dialog on Windows.
+// emberline-gui.exe [--device DEV] [--lang L]: the operator's dialog on Windows;
+// with --station IMAGE [--record FILE], the station window.
 
 #include <windows.h>
 
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "core/app/dialog_template.h"
+#include "core/device/utf8_path.h"
 #include "core/workflows/strings.h"
 #include "frontend/camera_claims.h"
 #include "frontend/device_advice.h"
 #include "frontend/device_selection.h"
+#include "frontend/station_inputs.h"
 #include "gui/win32/win32_dialog.h"
+#include "gui/win32/win32_station_window.h"
 #include "platform/text_windows.h"
 #include "platform/user_language.h"
 #include "platform/windows_handles.h"
@@ -27,10 +33,14 @@ using emberline::platform::utf8FromWide;
 using emberline::platform::wideFromUtf8;
 
 constexpr const char* kUsage =
-    "emberline-gui [--device DEV] [--lang L]\n\n"
+    "emberline-gui [--device DEV] [--lang L]\n"
+    "emberline-gui --station IMAGE [--record FILE] [--device sim-dir:DIR] [--lang L]\n\n"
     "--device DEV   the camera: an index from 'emberline list', a device path, or sim:PATH for a "
     "simulated camera. Default: every camera, discovery chooses.\n"
     "--lang L       en or zh_CN. Default: the user's display language.\n"
+    "--station IMAGE  the station window: burn IMAGE into every camera plugged in (or every "
+    "simulated camera in the folder of --device sim-dir:DIR).\n"
+    "--record FILE  append one JSON line per station attempt to FILE.\n"
     "--version      this program's version.";
 
 int tell(const std::string& text, UINT icon) {
@@ -53,11 +63,14 @@ std::vector<std::string> arguments() {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_TAB_CLASSES | ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_TAB_CLASSES | ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES |
+                                                     ICC_LISTVIEW_CLASSES};
   InitCommonControlsEx(&controls);
 
   std::string device;
   std::optional<std::string> lang;
+  std::optional<std::string> station_image;
+  std::string record;
   const std::vector<std::string> args = arguments();
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
@@ -72,6 +85,14 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
       lang = args[++i];
     } else if (a.rfind("--lang=", 0) == 0) {
       lang = a.substr(7);
+    } else if (a == "--station" && has_value) {
+      station_image = args[++i];
+    } else if (a.rfind("--station=", 0) == 0) {
+      station_image = a.substr(10);
+    } else if (a == "--record" && has_value) {
+      record = args[++i];
+    } else if (a.rfind("--record=", 0) == 0) {
+      record = a.substr(9);
     } else {
       return tell("Unknown or incomplete option '" + a + "'.\n\n" + kUsage, MB_ICONERROR);
     }
@@ -83,6 +104,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     const auto chosen = w::parseLanguage(*lang);
     if (!chosen) return tell("Unknown language '" + *lang + "' (use en or zh_CN).", MB_ICONERROR);
     language = *chosen;
+  }
+
+  namespace gw = emberline::gui::win32;
+  if (station_image) {
+    gw::StationWindowSettings settings{emberline::utf8Path(*station_image), record, device, language};
+    return gw::runStationWindow(instance, nullptr, settings);
   }
 
   std::string error;
@@ -98,14 +125,25 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   emberline::frontend::DeviceContext* ctx = context.get();
   // Every operation takes the camera's lock, as the command line does.
   emberline::frontend::ClaimingDeviceList devices(*ctx);
-  emberline::gui::win32::Win32Dialog dialog(
+  // The system menu's station window. It drives the dialog's camera too; a
+  // simulated one is read anew afterwards, so the dialog neither works on nor
+  // writes back what the station replaced.
+  auto station = [instance, ctx, device, record, language](const std::filesystem::path& image, HWND owner) {
+    const gw::StationWindowSettings settings{image, record, emberline::frontend::stationSourceFor(device), language};
+    gw::runStationWindow(instance, owner, settings);
+    std::string why;
+    if (ctx->reload(&why) != 0)
+      MessageBoxW(owner, wideFromUtf8(why).c_str(), wideFromUtf8(emberline::app::kMainDialogCaption).c_str(),
+                  MB_OK | MB_ICONEXCLAMATION);
+  };
+  gw::Win32Dialog dialog(
       devices, language, instance,
       [ctx] {
         std::string why;
         if (ctx->persist(&why) == 0) return std::string();
         return why.empty() ? std::string("Can't save the camera's state!") : why;
       },
-      nullptr, [&devices] { return devices.claim(); });
+      nullptr, [&devices] { return devices.claim(); }, station);
   dialog.runModal();
   // The program ends with the dialog, whatever its result.
   return 0;

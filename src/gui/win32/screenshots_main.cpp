@@ -1,9 +1,11 @@
 // emberline-gui-screenshots.exe OUTDIR: both pages of the native dialog in
 // both languages on a simulated camera (the Burn page with an image and its
 // identity), the question "Erase SF" asks and the box a file of the wrong
-// size gets, each window captured from the screen into
-// OUTDIR/win32-{burn,auxiliary,erase-question,message}-{en,zh_CN}.bmp (run
-// under a display).
+// size gets, and the station window after four simulated cameras were burned
+// at once (one with a flash too small for the image), each window captured
+// from the screen into
+// OUTDIR/win32-{burn,auxiliary,erase-question,message,station}-{en,zh_CN}.bmp
+// (run under a display).
 
 #include <windows.h>
 
@@ -24,6 +26,7 @@
 #include "core/workflows/camera_session.h"
 #include "core/workflows/ui_port.h"
 #include "gui/win32/win32_dialog.h"
+#include "gui/win32/win32_station_window.h"
 #include "sim/sim_camera.h"
 
 namespace {
@@ -177,6 +180,61 @@ bool shoot(w::Language language, const std::filesystem::path& out_dir, const std
   return ok;
 }
 
+BOOL CALLBACK keepStationWindow(HWND hwnd, LPARAM out) {
+  if (IsWindowVisible(hwnd) && GetDlgItem(hwnd, emberline::gui::win32::kStationTable)) *reinterpret_cast<HWND*>(out) = hwnd;
+  return TRUE;
+}
+
+// The station window once "Start All" has burned four cameras, the third
+// with a flash too small for the image (its row says where and why it failed).
+bool shootStation(w::Language language, const std::filesystem::path& out_dir, const std::filesystem::path& image) {
+  namespace gw = emberline::gui::win32;
+  const char* suffix = language == w::Language::SimplifiedChinese ? "zh_CN" : "en";
+  const auto cameras = std::filesystem::temp_directory_path() / (std::string("emberline-station-") + suffix);
+  std::filesystem::remove_all(cameras);
+  std::filesystem::create_directories(cameras);
+  for (int i = 1; i <= 4; ++i) {
+    emberline::sim::SimSettings settings;
+    if (i == 3) settings.flash_size = 0x10000;
+    if (emberline::sim::SimCamera(settings).save(cameras / ("line-" + std::to_string(i) + ".sim")) != 0) return false;
+  }
+  // Relative device names read better in the table.
+  const auto previous = std::filesystem::current_path();
+  std::filesystem::current_path(cameras);
+  std::atomic<DWORD> thread_id{0};
+  std::thread ui([&] {
+    thread_id = GetCurrentThreadId();
+    gw::runStationWindow(GetModuleHandleW(nullptr), nullptr, {image, {}, "sim-dir:.", language});
+  });
+  HWND window = nullptr;
+  for (int i = 0; i < 500 && !window; ++i) {
+    Sleep(10);
+    if (thread_id) EnumThreadWindows(thread_id, keepStationWindow, reinterpret_cast<LPARAM>(&window));
+  }
+  bool ok = window != nullptr;
+  if (ok) {
+    // Whole on the screen (1024 pixels wide under the script's Xvfb).
+    SetWindowPos(window, nullptr, 8, 8, 1000, 250, SWP_NOZORDER);
+    HWND start = GetDlgItem(window, gw::kStationStartAll);
+    for (int i = 0; i < 500 && !IsWindowEnabled(start); ++i) Sleep(10);
+    PostMessageW(window, WM_COMMAND, MAKEWPARAM(gw::kStationStartAll, BN_CLICKED), 0);
+    // Done when nothing runs and nothing waits.
+    Sleep(200);
+    for (int i = 0; i < 6000 && (IsWindowEnabled(start) || IsWindowEnabled(GetDlgItem(window, gw::kStationStop)));
+         ++i)
+      Sleep(10);
+    SetForegroundWindow(window);
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    settle();
+    ok = capture(window, out_dir / (std::string("win32-station-") + suffix + ".bmp"));
+    PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
+  }
+  ui.join();
+  std::filesystem::current_path(previous);
+  std::filesystem::remove_all(cameras);
+  return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -184,7 +242,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: emberline-gui-screenshots OUTDIR\n");
     return 2;
   }
-  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_TAB_CLASSES | ICC_PROGRESS_CLASS};
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_TAB_CLASSES | ICC_PROGRESS_CLASS | ICC_LISTVIEW_CLASSES};
   InitCommonControlsEx(&controls);
   const std::filesystem::path out_dir(argv[1]);
   std::filesystem::create_directories(out_dir);
@@ -199,11 +257,16 @@ int main(int argc, char** argv) {
     std::ofstream(image, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     std::ofstream(odd, std::ios::binary).write(bytes.data(), 0x10000);
   }
-  for (w::Language language : {w::Language::English, w::Language::SimplifiedChinese})
+  for (w::Language language : {w::Language::English, w::Language::SimplifiedChinese}) {
     if (!shoot(language, out_dir, image, odd)) {
       std::fprintf(stderr, "emberline-gui-screenshots: the dialog could not be captured\n");
       return 1;
     }
+    if (!shootStation(language, out_dir, image)) {
+      std::fprintf(stderr, "emberline-gui-screenshots: the station window could not be captured\n");
+      return 1;
+    }
+  }
   std::filesystem::remove(image);
   std::filesystem::remove(odd);
   return 0;

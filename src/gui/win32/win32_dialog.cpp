@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "frontend/device_advice.h"
+#include "gui/win32/ui_call.h"
 #include "platform/text_windows.h"
 #include "platform/windows_handles.h"
 
@@ -20,7 +21,6 @@ namespace {
 using platform::utf8FromWide;
 using platform::wideFromUtf8;
 
-constexpr UINT kMsgCall = WM_APP + 1;  // lParam: UiCall*, owned by the message
 constexpr UINT_PTR kScreenTickTimer = 1;
 constexpr UINT kScreenTickMs = 16;
 constexpr int kIconId = 128;
@@ -133,21 +133,16 @@ const DLGTEMPLATE* findDialogTemplate(HINSTANCE module, int dialog_id, LANGID la
   return loaded ? static_cast<const DLGTEMPLATE*>(LockResource(loaded)) : nullptr;
 }
 
-// What a posted function carries: the function, and the event a worker waits
-// on (null when nobody waits).
-struct Win32Dialog::UiCall {
-  std::function<void()> fn;
-  HANDLE done = nullptr;
-};
-
 Win32Dialog::Win32Dialog(device::DeviceList& devices, workflows::Language language, HINSTANCE module,
-                         std::function<std::string()> persist, device::Clock* clock, app::ClaimCamera claim)
+                         std::function<std::string()> persist, device::Clock* clock, app::ClaimCamera claim,
+                         StationOpener station)
     : devices_(devices),
       language_(language),
       module_(module),
       persist_(std::move(persist)),
       clock_(clock),
-      claim_(std::move(claim)) {}
+      claim_(std::move(claim)),
+      station_(std::move(station)) {}
 
 Win32Dialog::~Win32Dialog() { tearDown(); }
 
@@ -181,6 +176,7 @@ void Win32Dialog::initialise(HWND hwnd) {
   options.clock = clock_;
   options.chip_text_decoder = platform::utf8FromAnsi;
   options.claim_camera = claim_;
+  options.station_window = static_cast<bool>(station_);
   options.no_camera_advice = [this] { return frontend::noCameraAdvice(devices_, language_); };
   controller_ = std::make_unique<app::CEmberline_testDlg>(devices_, *this, workers_, std::move(options));
   initialising_ = true;
@@ -191,8 +187,8 @@ void Win32Dialog::initialise(HWND hwnd) {
 
 INT_PTR Win32Dialog::handle(UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
-    case kMsgCall:
-      run(reinterpret_cast<UiCall*>(lparam));
+    case kUiCallMessage:
+      runUiCall(lparam);
       return TRUE;
     case WM_CTLCOLORSTATIC:
       // The image's identity sits on the tab page, whose body is the
@@ -274,20 +270,9 @@ void Win32Dialog::dropFiles(HDROP drop) {
 }
 
 bool Win32Dialog::post(std::function<void()> fn, HANDLE done) {
-  auto call = std::make_unique<UiCall>(UiCall{std::move(fn), done});
-  const LPARAM payload = reinterpret_cast<LPARAM>(call.get());
   // After the window has gone (while the dialog waits for its worker), the
   // thread's own queue carries it.
-  const bool posted = (IsWindow(hwnd_) && PostMessageW(hwnd_, kMsgCall, 0, payload)) ||
-                      PostThreadMessageW(ui_thread_, kMsgCall, 0, payload);
-  if (posted) call.release();  // the message owns it now
-  return posted;
-}
-
-void Win32Dialog::run(UiCall* call) {
-  const std::unique_ptr<UiCall> owned(call);
-  owned->fn();
-  if (owned->done) SetEvent(owned->done);
+  return postUiCall(hwnd_, ui_thread_, std::move(fn), done);
 }
 
 void Win32Dialog::tearDown() {
@@ -298,16 +283,15 @@ void Win32Dialog::tearDown() {
     MSG msg;
     MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT | QS_SENDMESSAGE);
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      if (msg.message != kMsgCall) {
+      if (msg.message != kUiCallMessage) {
         DispatchMessageW(&msg);
         continue;
       }
       // What the worker waits for runs; a late drop is not loaded any more.
-      auto* call = reinterpret_cast<UiCall*>(msg.lParam);
-      if (call->done)
-        run(call);
+      if (reinterpret_cast<const UiCall*>(msg.lParam)->done)
+        runUiCall(msg.lParam);
       else
-        delete call;
+        dropUiCall(msg.lParam);
     }
   }
   controller_->OnDestroy();
@@ -433,6 +417,10 @@ std::optional<std::filesystem::path> Win32Dialog::chooseSourceFile(const app::So
 void Win32Dialog::showAbout() {
   const DLGTEMPLATE* tmpl = findDialogTemplate(module_, kAboutDialogId, resourceLanguage(language_));
   if (tmpl) DialogBoxIndirectParamW(module_, tmpl, hwnd_, aboutProc, 0);
+}
+
+void Win32Dialog::openStation(const std::filesystem::path& image) {
+  if (station_) station_(image, hwnd_);
 }
 
 void Win32Dialog::endDialog(int result) {

@@ -18,6 +18,7 @@
 
 #include <shellapi.h>
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -44,11 +45,16 @@ LANGID resourceLanguage(workflows::Language language);
 // A dialog template of the module in exactly that language, or nullptr.
 const DLGTEMPLATE* findDialogTemplate(HINSTANCE module, int dialog_id, LANGID language);
 
+// Opens the station window on an image, modal over `owner`; returns once it
+// is closed.
+using StationOpener = std::function<void(const std::filesystem::path& image, HWND owner)>;
+
 class Win32Dialog final : public app::DialogView {
  public:
+  // Without `station` the system menu offers no station window.
   Win32Dialog(device::DeviceList& devices, workflows::Language language, HINSTANCE module,
               std::function<std::string()> persist = {}, device::Clock* clock = nullptr,
-              app::ClaimCamera claim = {});
+              app::ClaimCamera claim = {}, StationOpener station = {});
   ~Win32Dialog() override;
   Win32Dialog(const Win32Dialog&) = delete;
   Win32Dialog& operator=(const Win32Dialog&) = delete;
@@ -76,6 +82,7 @@ class Win32Dialog final : public app::DialogView {
   bool askYesNo(const std::string& text, bool default_yes) override;
   std::optional<std::filesystem::path> chooseSourceFile(const app::SourceFileDialog& settings) override;
   void showAbout() override;
+  void openStation(const std::filesystem::path& image) override;
   void endDialog(int result) override;
   // Calls `tick` at screen rate on the dialog's thread while it is set.
   void setScreenTick(std::function<void()> tick) override;
@@ -93,9 +100,7 @@ class Win32Dialog final : public app::DialogView {
   void tearDown();
   // Runs `fn` on the dialog's thread later; `done`, when given, is signalled
   // once it has run. False when it could not be posted.
-  struct UiCall;
   bool post(std::function<void()> fn, HANDLE done = nullptr);
-  static void run(UiCall* call);
   // A message box of this dialog: centred on it, with its icon.
   int messageBox(const std::wstring& text, const std::wstring& title, UINT style);
 
@@ -105,6 +110,7 @@ class Win32Dialog final : public app::DialogView {
   std::function<std::string()> persist_;
   device::Clock* clock_;  // the system clock when null
   app::ClaimCamera claim_;
+  StationOpener station_;
   DWORD ui_thread_ = 0;
   HWND hwnd_ = nullptr;
   platform::UniqueIcon big_icon_;
