@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,9 @@ class HotplugSource {
 // unchanged since the poll before. A camera whose file is written anew
 // (by another program, or by its own burn's save) is reported plugged in
 // again; whoever drives it decides whether that calls for another burn.
+// A file is taken as removed once it is missing at two polls in a row (a
+// save replacing it may hide it for a moment); a poll whose listing of the
+// folder fails reports nothing.
 class SimFolderSource final : public HotplugSource {
  public:
   SimFolderSource(std::filesystem::path folder, std::string query);
@@ -50,6 +54,7 @@ class SimFolderSource final : public HotplugSource {
   std::unique_ptr<platform::FolderWrites> writes_;
   std::map<std::string, Look> present_;  // reported as plugged in
   std::map<std::string, Look> pending_;  // seen, not yet complete
+  std::set<std::string> missing_once_;   // reported, missing at the last poll
   bool first_ = true;
 };
 

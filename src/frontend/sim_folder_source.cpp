@@ -37,12 +37,21 @@ std::vector<PlugEvent> SimFolderSource::poll(std::chrono::milliseconds wait) {
     Look look{it->file_size(ignored), it->last_write_time(ignored)};
     now.emplace(utf8Text(it->path()), look);
   }
+  // A listing that failed part way says nothing of the files it missed.
+  if (ec) return {};
   std::vector<PlugEvent> events;
   for (auto it = present_.begin(); it != present_.end();) {
     if (now.count(it->first)) {
+      missing_once_.erase(it->first);
       ++it;
       continue;
     }
+    // Gone at two looks in a row: a save replacing the file may hide it at one.
+    if (missing_once_.insert(it->first).second) {
+      ++it;
+      continue;
+    }
+    missing_once_.erase(it->first);
     events.push_back({deviceOf(it->first), false});
     it = present_.erase(it);
   }

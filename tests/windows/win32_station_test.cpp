@@ -173,6 +173,16 @@ class Win32StationRun : public ::testing::TestWithParam<StationCase> {
     return flash.size() >= image_.size() && std::equal(image_.begin(), image_.end(), flash.begin());
   }
 
+  // Every row's stage and result, and the buttons, for a failure's message.
+  std::string board() {
+    std::string shown;
+    for (int r = 0; r < rows(); ++r)
+      shown += cell(r, station::kColumnDevice) + ": " + cell(r, station::kColumnStage) + " / " +
+               cell(r, station::kColumnResult) + "\n";
+    return shown + "Start All " + (enabled(kStationStartAll) ? "on" : "off") + ", Stop " +
+           (enabled(kStationStop) ? "on" : "off");
+  }
+
   std::string text(station::StationText id) const { return station::stationText(GetParam().language, id); }
 
   test::TempDir dir_;
@@ -238,7 +248,7 @@ TEST_P(Win32StationRun, StartAllBurnsEveryCameraAndRecordsIt) {
     for (int r = 0; r < rows(); ++r)
       if (cell(r, station::kColumnResult) != passed) return false;
     return enabled(kStationStartAll) == false && enabled(kStationStop) == false;
-  })) << cell(0, station::kColumnStage) << " / " << cell(0, station::kColumnResult);
+  })) << board();
   for (int r = 0; r < run.cameras; ++r) {
     EXPECT_EQ(cell(r, station::kColumnProgress), "100 %");
     EXPECT_EQ(cell(r, station::kColumnChip), "0x33");

@@ -10,6 +10,7 @@
 #include "platform/text_windows.h"
 #include "platform/windows_errors.h"
 
+#include <mutex>
 #include <system_error>
 
 namespace emberline::platform {
@@ -24,6 +25,9 @@ class WindowsRecordFile final : public RecordFile {
   ~WindowsRecordFile() override { ::CloseHandle(handle_); }
 
   std::string append(std::string_view line) override {
+    // Station jobs append from their own threads; one at a time keeps torn_
+    // right, and Wine places an appending write at the end non-atomically.
+    std::lock_guard<std::mutex> one_at_a_time(mutex_);
     // A record cut short earlier is ended before this one, so that this
     // record stands on a line of its own.
     std::string text = torn_ ? "\n" : "";
@@ -51,6 +55,7 @@ class WindowsRecordFile final : public RecordFile {
   HANDLE handle_;
   std::string path_;
   bool torn_ = false;
+  std::mutex mutex_;
 };
 
 }  // namespace
