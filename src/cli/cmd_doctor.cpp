@@ -64,8 +64,8 @@ std::string label(const frontend::ProbedDevice& d) {
 std::unique_ptr<diagnosis::PlatformFacts> factsFor(const RunContext& ctx) {
   if (!ctx.context->simulated()) return frontend::makePlatformFacts();
   std::string ignored;
-  const auto spec = frontend::parseDeviceSpec(ctx.options.device, &ignored);
-  const bool replay = spec && spec->kind == frontend::DeviceSpec::Kind::Sim && sim::isReplayFile(spec->sim_state);
+  const auto chosen = frontend::parseDeviceSpec(ctx.options.device, &ignored);
+  const bool replay = chosen && chosen->kind == frontend::DeviceSpec::Kind::Sim && sim::isReplayFile(chosen->sim_state);
   return frontend::makeSimulatedFacts(replay ? diagnosis::UnitSource::Replay : diagnosis::UnitSource::Simulator);
 }
 
